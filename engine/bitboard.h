@@ -1,0 +1,72 @@
+// Board geometry, constant piece tables, and the bitboard and magic attack
+// tables every other part of the engine computes with.
+#pragma once
+
+#include "engine/types.h"
+
+// Constant tables indexed by piece code.
+extern const i32 PieceValue[7];
+extern const i32 PieceCaptureValue[7];
+extern const i32 PieceCaptureSEEValue[7];
+extern const i32 PieceGamePhaseValue[7];
+extern const i32 GamePhaseValue[32];
+extern const i32 EnPassantOffset[2];
+extern const char pieceName[8];
+
+// Game phase of a summed phase weight; sums past the table (many promoted
+// pieces) count as the opening.
+inline i32 gamePhaseOf(i32 phaseWeightSum) {
+  return (phaseWeightSum >= 0 && phaseWeightSum < 32) ? GamePhaseValue[phaseWeightSum] : 0;
+}
+
+// Computed tables.
+extern u64 bbMask[64];
+extern u64 bbClear[64];
+extern const u64 bbFile[8];
+extern const u64 bbRank[8];
+extern u64 bbDiag45R[64];
+extern u64 bbDiag45L[64];
+extern u64 bbKnightAttack[64];
+extern u64 bbKingAttack[64];
+extern u64 bbPawnAttack[2][64];
+extern u8 direction[64][64];
+
+// Magic attack tables.
+extern const u64 magicRookMask[64];
+extern const u64 magicBishopMask[64];
+extern const u32 magicRookShift[64];
+extern const u32 magicBishopShift[64];
+extern const u64 magicRookMagic[64];
+extern const u64 magicBishopMagic[64];
+extern u64* magicRookIndex[64];
+extern u64* magicBishopIndex[64];
+extern u64 magicTableRook[102400];
+extern u64 magicTableBishop[5248];
+
+void initBitBoards();
+void createMagicTable();
+u64 RookAttack(int square, u64 occupancy);
+u64 BishopAttack(int square, u64 occupancy);
+void printBitBoard(u64);
+
+// Slider attack sets: one masked multiply, one shift, one table read.
+inline u64 rookAttacks(unsigned square, u64 occupancy) {
+  return magicRookIndex[square][((occupancy & magicRookMask[square]) * magicRookMagic[square]) >>
+                               magicRookShift[square]];
+}
+inline u64 bishopAttacks(unsigned square, u64 occupancy) {
+  return magicBishopIndex[square][((occupancy & magicBishopMask[square]) * magicBishopMagic[square]) >>
+                                 magicBishopShift[square]];
+}
+inline u64 queenAttacks(unsigned square, u64 occupancy) {
+  return rookAttacks(square, occupancy) | bishopAttacks(square, occupancy);
+}
+
+// Bit loops take the lowest set bit first.
+inline unsigned firstSquare(u64 bb) { return (unsigned)__builtin_ctzll(bb); }
+inline unsigned popCount(u64 bb) { return (unsigned)__builtin_popcountll(bb); }
+inline unsigned popFirstSquare(u64& bb) {
+  unsigned s = firstSquare(bb);
+  bb &= bb - 1;
+  return s;
+}
