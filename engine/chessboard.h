@@ -115,8 +115,14 @@ public:
   void addPiece(int file, int rank, int piece, int colour);
   void print() {}
   void setEngineSearchMode(int mode, int value, int);
-  // Builds the full move list of the game position into legalMoves.
+  // Builds the full move list of the game position into legalMoves: the
+  // evasions when the side to move is in check (nodeState 1), otherwise the
+  // captures followed by the quiet moves (nodeState 0).
   void buildLegalMoves();
+  // Places a whole placement on the cleared game position and computes every
+  // sum that depends on it (counts, material, phase, piece-square sums, king
+  // squares). placement[square] is colour * 7 + type, 0 for an empty square.
+  void placePieces(const u8 placement[64]);
 
   // ---- perft and divide (perft.cpp) ----
   void perft(int depth, int x);
@@ -127,6 +133,16 @@ public:
   int testHashKey(int depth, int ply);
 
   // ---- game record and move entry (gamerecord.cpp) ----
+  // Appends a move just made on currentNode to the game record at the
+  // current index (later entries are dropped) and notes its captured piece;
+  // the entry's text is left to the caller. Returns 0 and changes nothing
+  // when the record is full: callers test canRecordMove() before making it.
+  int recordMove(ChessMove move);
+  // True when the record, the key history and the undo stack can take one
+  // more game move.
+  bool canRecordMove() const {
+    return curMoveIndex < MAX_GAME_LENGTH && currentNode.canMakeMove();
+  }
   int setMoveSquare(char* text);
   int nextMove();
   int previousMove();
@@ -144,16 +160,59 @@ public:
   int createMove(char* text, ChessMove& move);
 
   // ---- move ordering and exchange evaluation ----
+  // Each orderer gives every move of the list its ordering key and sorts the
+  // list, highest key first.
+  void orderMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
+  // The keys of orderMoves alone, the list left in its order.
+  void scoreMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
+  void orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove hashMove,
+                            int ply);
+  void orderMoves_root(ChessMoveSort* list, unsigned int count, int ply);
+  // Sorts entries start .. start + count - 1 by key, highest first.
+  void sortMoves(ChessMoveSort* list, unsigned int start, unsigned int count);
+  // Material balance for the mover of the best capture sequence on the
+  // move's target square; the move has not been made.
+  int staticExchangeEvaluation(ChessMove move);
 
   // ---- alpha-beta search and quiescence ----
+  int alphabeta(int depth, int alpha, int beta, int allowNull, int ply);
+  int alphabeta_quiescent(int ply, int alpha, int beta, int exact);
+  // Number of moves to the mate of a mate score; other scores unchanged.
+  int calcMateValue(int score);
+  void clearKillerMoves();
 
   // ---- search-time check and input polling ----
+  // 1 to go on searching, 0 to stop (stopSearch is then set).
+  int checkSearchTime();
+  // 1 when a line (or the end of input) waits on standard input.
+  int getInput();
 
   // ---- root search ----
+  // Searches the game position to depth (eighths of a ply) in the window
+  // (alpha, beta) and leaves the best line in pvLines[0]; 0 after a stop.
+  int searchRoot(int depth, int alpha, int beta);
 
   // ---- think driver and time control ----
+  // One complete think on the game position: a book move or a search under
+  // the mode's limits; the move is played, recorded and reported.
+  int computerPlay(int ponder);
+  int ThreadComputerPlay();
+  // Runs a think on the board it is given; no caller in the program.
+  static int Thread_StartComputerPlay(void* board);
+  // The legal move of the game position with the from and to squares and
+  // the promotion piece of `move`, or 0 when there is none; rebuilds
+  // legalMoves.
+  ChessMove findLegalMove(ChessMove move);
+  // A think that has reached its depth bound but may not end by itself
+  // (pondering, infinite) waits here for commands until it is stopped or
+  // turned into a normal think.
+  void waitAtDepthBound();
 
   // ---- opening book ----
+  // Switches the book on and loads the file; the result is the book's load.
+  int loadOpeningBook(const std::string& file);
+  // Switches the book off and empties it.
+  void unloadOpeningBook();
 
   // ---- book building, game replay and saving, test suites ----
 };

@@ -2,9 +2,22 @@
 // incrementally kept sums and key, and the stacks that make and unmake use.
 #pragma once
 
+#include "engine/bitboard.h"
 #include "engine/hashtable.h"
 #include "engine/types.h"
 #include "engine/zobrist.h"
+
+// The position record's fields from material to pstEndgame, in their order:
+// kept in each undo record so that unmake restores them in one copy.
+struct PositionSums {
+  i32 material[2];
+  u32 sideToMove;
+  u32 opponent;
+  i32 gamePhase;
+  i32 phaseSum[2];
+  i32 pstMiddlegame[2];
+  i32 pstEndgame[2];
+};
 
 struct ChessMoveUndo {
   u64 hashKey;
@@ -14,6 +27,7 @@ struct ChessMoveUndo {
   u8 halfMoveClock;
   u8 inCheck;
   u8 nodeType;
+  PositionSums sums;   // as they were before the move
 };
 
 // Castle-right bits.
@@ -49,12 +63,23 @@ public:
   PLine pvLines[MAX_PLY + 1];
   Zobrist zobrist;
   HashTable hashTable;
+  // Where the last capture list ended and how many moves it held: quiet
+  // moves appended right behind it share its MAX_MOVES entries.
+  const ChessMoveSort* capturesEnd = nullptr;
+  u32 capturesCount = 0;
 
   // ---- position record: make and unmake ----
+  // Plays a generated move; 1 when legal, 0 when it leaves the mover's king
+  // attacked (the move is made all the same and must be taken back). A move
+  // without a moving piece, or one that finds the key history or the undo
+  // stack full, is refused: 0, and nothing changes.
   int makeMove(ChessMove move);
+  // Takes back the move last made; refuses (0, nothing changes) a move that
+  // is not the one on top of the undo stack, or that makeMove refused.
   int unMakeMove(ChessMove move);
   u64 createHashKey();
-  void testBoard();
+  // Consistency check of the record; the number of failed checks.
+  int testBoard();
   void printPieceArray() {}
   void printPiece() {}
   // True when the key history and the undo stack can take one more move.
@@ -63,11 +88,25 @@ public:
   }
 
   // ---- move generation and attack tests ----
+  // A full list is the evasions (in check) or the captures followed by the
+  // quiet moves appended right behind them (generateMovesNC(list + c, ...)).
+  // No list grows past MAX_MOVES entries: the evasions and the captures stop
+  // there, and quiet moves appended to a capture list stop where both
+  // together reach it.
   void generateMovesC(ChessMoveSort* list, unsigned* count);
   int generateMovesNC(ChessMoveSort* list, unsigned* count);
   int generateKingEvasion(ChessMoveSort* list);
   int generateMoves(ChessMoveSort* list, unsigned* count, int inCheck);
-  int isAttacked(unsigned square, int byColour);
+  // 1 when a piece of byColour attacks the square.
+  int isAttacked(unsigned square, int byColour) {
+    const unsigned base = (unsigned)byColour * 7;
+    if (bbPawnAttack[byColour ^ 1][square] & bbPiece[base + PAWN]) return 1;
+    if (bbKnightAttack[square] & bbPiece[base + KNIGHT]) return 1;
+    const u64 queens = bbPiece[base + QUEEN];
+    if (bishopAttacks(square, bbAllPiece) & (bbPiece[base + BISHOP] | queens)) return 1;
+    if (rookAttacks(square, bbAllPiece) & (bbPiece[base + ROOK] | queens)) return 1;
+    return (bbKingAttack[square] & bbPiece[base + KING]) != 0;
+  }
   int isPinned(unsigned square, int colour);
   int validMove(ChessMove move);
   // Whether the side to move is in check.

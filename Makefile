@@ -1,0 +1,106 @@
+# Quarvel: builds the x86-64 and 32-bit x86 programs from one source tree in
+# separate CMake build trees under build/.
+#
+#   make            both programs: build/quarvel and build/quarvel32
+#   make run        install what is missing, build, run build/quarvel (ARGS=...)
+#   make test       install what is missing, build and test both programs,
+#                   then an x86-64 sanitizer build (tests named *Deep* skipped)
+#   make bench      release build, then every bench/*.sh
+#   make clean      remove build/
+
+NPROC    := $(shell nproc 2>/dev/null || echo 4)
+BUILD    := build
+ROOT     := $(CURDIR)
+CMAKE    ?= cmake
+CTEST    ?= ctest
+
+B64      := $(BUILD)/cmake64
+B32      := $(BUILD)/cmake32
+BASAN    := $(BUILD)/cmake-asan
+
+CTEST_FLAGS := --output-on-failure --timeout 600 -j$(NPROC)
+
+# Each build tree is built with all cores by its own make, outside this
+# make's job server (so "make -j" here does not clash with it).
+BUILDTREE := env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL $(CMAKE) --build
+
+CONFIG64   := -DCMAKE_BUILD_TYPE=Release -DQUARVEL_PROGRAM_DIR=$(ROOT)/$(BUILD) \
+              -DQUARVEL_PROGRAM_NAME=quarvel
+CONFIG32   := -DCMAKE_BUILD_TYPE=Release -DQUARVEL_PROGRAM_DIR=$(ROOT)/$(BUILD) \
+              -DQUARVEL_PROGRAM_NAME=quarvel32 \
+              -DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/i686-linux-gnu.cmake
+CONFIGASAN := -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON
+
+.PHONY: all run test bench clean deps \
+        quarvel quarvel32 build64 build32 build-asan test64 test32 test-asan
+
+all: quarvel quarvel32
+
+deps:
+	@bash scripts/install-deps.sh
+
+# Configuring is cheap when nothing changed, and picks up new options.
+define configure
+	@$(CMAKE) -S . -B $(1) $(2) > $(1).configure.log || { cat $(1).configure.log; exit 1; }
+endef
+
+quarvel: deps
+	@mkdir -p $(BUILD)
+	$(call configure,$(B64),$(CONFIG64))
+	$(BUILDTREE) $(B64) --parallel $(NPROC) --target quarvel
+
+quarvel32: deps
+	@mkdir -p $(BUILD)
+	$(call configure,$(B32),$(CONFIG32))
+	$(BUILDTREE) $(B32) --parallel $(NPROC) --target quarvel
+
+run: quarvel
+	@exec ./$(BUILD)/quarvel $(ARGS)
+
+build64: deps
+	@mkdir -p $(BUILD)
+	$(call configure,$(B64),$(CONFIG64))
+	$(BUILDTREE) $(B64) --parallel $(NPROC)
+
+build32: deps
+	@mkdir -p $(BUILD)
+	$(call configure,$(B32),$(CONFIG32))
+	$(BUILDTREE) $(B32) --parallel $(NPROC)
+
+build-asan: deps
+	@mkdir -p $(BUILD)
+	$(call configure,$(BASAN),$(CONFIGASAN))
+	$(BUILDTREE) $(BASAN) --parallel $(NPROC)
+
+test64: build64
+	@echo "=== tests: x86-64 release ==="
+	cd $(B64) && $(CTEST) $(CTEST_FLAGS)
+
+test32: build32
+	@echo "=== tests: 32-bit x86 release ==="
+	cd $(B32) && $(CTEST) $(CTEST_FLAGS)
+
+test-asan: build-asan
+	@echo "=== tests: x86-64 AddressSanitizer + UBSan ==="
+	cd $(BASAN) && $(CTEST) $(CTEST_FLAGS)
+
+# The three runs one after the other (each already uses every core); a
+# failing run does not stop the next, the summary and exit status tell.
+test: deps
+	@failed=""; \
+	for run in test64 test32 test-asan; do \
+	    $(MAKE) --no-print-directory $$run || failed="$$failed $$run"; \
+	done; \
+	if [ -n "$$failed" ]; then echo "make test: FAILED:$$failed"; exit 1; fi
+
+bench: build64
+	@set -e; for script in $(sort $(wildcard bench/*.sh)); do \
+	    echo "=== $$script ==="; \
+	    QUARVEL_BINARY=$(ROOT)/$(BUILD)/quarvel \
+	    QUARVEL_BENCH_BINARY=$(ROOT)/$(B64)/quarvel_bench \
+	    QUARVEL_DATA_DIR=$(ROOT)/../shared/data \
+	    bash $$script; \
+	done
+
+clean:
+	rm -rf $(BUILD)

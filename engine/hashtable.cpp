@@ -1,0 +1,117 @@
+// Allocation and clearing of the transposition table and the evaluation
+// cache; the probe and store are inline in the header.
+#include "engine/hashtable.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/log.h"
+
+// A size request is read as a signed number and held to 2..2048 MB, so that
+// every request (0, negative, huge) gives a table.
+static int clampMegabytes(unsigned int sizeMB) {
+  int mb = (int)sizeMB;
+  if (mb < HASH_MIN_MB) return HASH_MIN_MB;
+  if (mb > HASH_MAX_MB) return HASH_MAX_MB;
+  return mb;
+}
+
+HashTable::HashTable() : table(nullptr), size(0), modulo(0), searchCounter(0) {}
+
+HashTable::~HashTable() { free(); }
+
+int HashTable::init(unsigned int sizeMB) {
+  // 1-2.
+  Log::print("Init HashTable : %d Mo", sizeMB);
+  free();
+  searchCounter = 0;
+
+  // 3. Smallest power of two not below the (held) request.
+  int request = clampMegabytes(sizeMB);
+  int megabytes = 0;
+  for (int p = 1; p <= 1024 && p < request;) {
+    p *= 2;
+    if (request <= p) megabytes = p;
+  }
+  Log::print("allocated size = %d", megabytes);
+
+  // 5. 65536 entries of 16 bytes per megabyte.
+  u32 entries = (u32)megabytes << 20 >> 4;
+
+  // 6-7. A cleared array; when memory is short, halve until it fits.
+  int result = 1;
+  HashTableNode* array = nullptr;
+  while ((array = (HashTableNode*)calloc(entries, sizeof(HashTableNode))) == nullptr) {
+    Log::print(17, "HashTable : out of memory");
+    result = 0;
+    if (entries == 1) {
+      fputs("out of memory\n", stderr);
+      exit(1);
+    }
+    entries /= 2;
+  }
+  table = array;
+  size = entries;
+  modulo = size - 1;
+  Log::print("size   = %d", size);
+  Log::print("modulo = %d", modulo);
+  return result;
+}
+
+void HashTable::clear() {
+  searchCounter = 0;
+  if (table) memset((void*)table, 0, (size_t)size * sizeof(HashTableNode));
+}
+
+void HashTable::free() {
+  ::free(table);
+  table = nullptr;
+}
+
+ChessEvalHashTable::ChessEvalHashTable() : table(nullptr), size(0), mask(0) {}
+
+ChessEvalHashTable::~ChessEvalHashTable() { free(); }
+
+int ChessEvalHashTable::init(unsigned int sizeMB) {
+  Log::print("Init Eval HashTable : %d Mo", sizeMB);
+  free();
+  size = (u32)(((u64)clampMegabytes(sizeMB) << 20) / sizeof(ChessEvalHashNode));
+  mask = size - 1;
+  Log::print("size   = %d", size);
+  Log::print("modulo = %d", mask);
+  table = (ChessEvalHashNode*)calloc(size, sizeof(ChessEvalHashNode));
+  if (!table) {
+    Log::print(17, "Eval HashTable : out of memory");
+    size = 0;
+    mask = 0;
+    return 0;
+  }
+  return 1;
+}
+
+void ChessEvalHashTable::clear() {
+  if (table) memset(table, 0, (size_t)size * sizeof(ChessEvalHashNode));
+}
+
+void ChessEvalHashTable::free() {
+  ::free(table);
+  table = nullptr;
+  size = 0;
+  mask = 0;
+}
+
+int ChessEvalHashTable::findNode(u64 key, short* score) {
+  if (!table) return HASH_MISS;
+  const ChessEvalHashNode& node = table[key & mask];
+  if (node.key != key) return HASH_MISS;
+  *score = node.score;
+  return 0;
+}
+
+void ChessEvalHashTable::addNode(u64 key, short score) {
+  if (!table) return;
+  ChessEvalHashNode& node = table[key & mask];
+  node.key = key;
+  node.score = score;
+}

@@ -1,0 +1,194 @@
+// Move text: the long algebraic form (e2-e4, Ng1-f3), the short algebraic
+// form disambiguated against a move list (e4, Nbd7, exd5), and the reader
+// of short algebraic text from PGN files.
+#include <cstring>
+
+#include "engine/chessboard.h"
+
+ChessMove emptyMove = 0;
+
+namespace {
+
+// Piece letters by piece code; pawns and no piece write nothing.
+const char PieceName[] = "  NBRQK";
+
+// Appends text to out at *pos.
+inline void put(char* out, size_t* pos, const char* text) {
+  size_t n = strlen(text);
+  memcpy(out + *pos, text, n);
+  *pos += n;
+  out[*pos] = 0;
+}
+
+inline void putChar(char* out, size_t* pos, char c) {
+  out[(*pos)++] = c;
+  out[*pos] = 0;
+}
+
+inline void putSquare(char* out, size_t* pos, unsigned square) {
+  putChar(out, pos, (char)('a' + (square & 7)));
+  putChar(out, pos, (char)('1' + (square >> 3)));
+}
+
+inline const char* castleText(ChessMove m) {
+  return (m.from() & 7) >= (m.to() & 7) ? "O-O-O" : "O-O";
+}
+
+inline void putMarker(char* out, size_t* pos, ChessMove m) {
+  if (m.marker() == 1) put(out, pos, " +");
+  else if (m.marker() == 2) put(out, pos, " #");
+}
+
+inline bool isFileChar(char c) { return c >= 'a' && c <= 'h'; }
+inline bool isRankChar(char c) { return c >= '1' && c <= '8'; }
+
+}  // namespace
+
+void ChessMove::text(char* out) const {
+  size_t pos = 0;
+  out[0] = 0;
+  if (move == 0) {
+    put(out, &pos, "empty");
+    return;
+  }
+  if (isCastle()) {
+    put(out, &pos, castleText(*this));
+    return;
+  }
+  if (piece() != PAWN) putChar(out, &pos, PieceName[piece()]);
+  putSquare(out, &pos, from());
+  putChar(out, &pos, captured() ? 'x' : '-');
+  putSquare(out, &pos, to());
+  if (isEnPassant()) put(out, &pos, " e.p");
+  if (promotion()) {
+    putChar(out, &pos, '=');
+    putChar(out, &pos, PieceName[promotion()]);
+  }
+  putMarker(out, &pos, *this);
+}
+
+// The short text is the one kept in the game record (7 characters and the
+// terminator): an en-passant capture is written like any pawn capture,
+// "exd6", so that every text of a game fits the record.
+int ChessMove::textShort(char* out, ChessMoveSort* list, unsigned int count) const {
+  size_t pos = 0;
+  out[0] = 0;
+  if (move == 0) {
+    put(out, &pos, "empty");
+    return 0;
+  }
+  // Another piece of the same kind that reaches the same square asks for
+  // the from file, or the from rank when it stands on the same file, or
+  // both. Every listed move counts, legal or not.
+  unsigned rivals = 0;
+  bool needFile = false, needRank = false;
+  if (piece() != PAWN && list) {
+    for (unsigned i = 0; i < count; i++) {
+      ChessMove other = list[i].move;
+      if (other.piece() != piece() || other.to() != to() || other.from() == from()) continue;
+      rivals++;
+      if ((other.from() & 7) == (from() & 7)) needRank = true;
+      if ((other.from() >> 3) == (from() >> 3)) needFile = true;
+      if (!needRank && !needFile) needFile = true;
+    }
+  }
+  if (isCastle()) {
+    put(out, &pos, castleText(*this));
+    return 1;
+  }
+  if (piece() != PAWN) putChar(out, &pos, PieceName[piece()]);
+  if (rivals) {
+    if (needFile) putChar(out, &pos, (char)('a' + (from() & 7)));
+    if (needRank) putChar(out, &pos, (char)('1' + (from() >> 3)));
+  }
+  if (captured()) {
+    if (piece() == PAWN) putChar(out, &pos, (char)('a' + (from() & 7)));
+    putChar(out, &pos, 'x');
+  }
+  putSquare(out, &pos, to());
+  if (promotion()) {
+    putChar(out, &pos, '=');
+    putChar(out, &pos, PieceName[promotion()]);
+  }
+  putMarker(out, &pos, *this);
+  return 1;
+}
+
+int ChessBoard::createMove(char* text, ChessMove& move) {
+  ChessBoardNode& node = currentNode;
+  const unsigned side = node.sideToMove;
+
+  // 1-2. Castling: the castle move of the list, when it is there and legal.
+  bool kingSide = strcmp(text, "O-O") == 0;
+  bool queenSide = strcmp(text, "O-O-O") == 0;
+  unsigned piece = 0, toSquare = 0;
+  int fromFile = -1, fromRank = -1, promotion = -1;
+  if (kingSide || queenSide) {
+    piece = KING;
+    toSquare = (side == WHITE ? 0u : 56u) + (kingSide ? 6u : 2u);
+  } else {
+    // 3. The moving piece: a piece letter, or the file of a pawn.
+    size_t p = 0;
+    switch (text[0]) {
+      case 'N': piece = KNIGHT; p = 1; break;
+      case 'B': piece = BISHOP; p = 1; break;
+      case 'R': piece = ROOK; p = 1; break;
+      case 'Q': piece = QUEEN; p = 1; break;
+      case 'K': piece = KING; p = 1; break;
+      default:
+        if (!isFileChar(text[0])) return 0;
+        piece = PAWN;
+        break;
+    }
+    // 4. A from rank, or a from file followed by a file or a capture.
+    if (isRankChar(text[p])) {
+      fromRank = text[p] - '1';
+      p++;
+    } else if (isFileChar(text[p]) && (isFileChar(text[p + 1]) || text[p + 1] == 'x')) {
+      fromFile = text[p] - 'a';
+      p++;
+    }
+    // 5-6. The capture sign and the target square.
+    if (text[p] == 'x') p++;
+    if (!isFileChar(text[p]) || !isRankChar(text[p + 1])) return 0;
+    toSquare = (unsigned)(text[p] - 'a') + 8u * (unsigned)(text[p + 1] - '1');
+    p += 2;
+    // The promotion piece: named after "=", a queen when a pawn reaches the
+    // last rank without one; other moves promote nothing.
+    if (text[p] == '=') {
+      switch (text[p + 1]) {
+        case 'N': promotion = KNIGHT; break;
+        case 'B': promotion = BISHOP; break;
+        case 'R': promotion = ROOK; break;
+        case 'Q': promotion = QUEEN; break;
+        default: return 0;
+      }
+    } else if (piece == PAWN && (toSquare >> 3) == (side == WHITE ? 7u : 0u)) {
+      promotion = QUEEN;
+    } else {
+      promotion = 0;
+    }
+  }
+
+  // 7-10. The first listed move that fits and that make/unmake proves legal,
+  //       returned as the list's own word.
+  for (u32 i = 0; i < legalMoveCount; i++) {
+    ChessMove m = legalMoves[i].move;
+    if (m.piece() != piece || m.to() != toSquare) continue;
+    if (kingSide || queenSide) {
+      if (!m.isCastle()) continue;
+    } else {
+      if (m.isCastle()) continue;
+      if (fromFile >= 0 && (int)(m.from() & 7) != fromFile) continue;
+      if (fromRank >= 0 && (int)(m.from() >> 3) != fromRank) continue;
+      if ((int)m.promotion() != promotion) continue;
+    }
+    if (!node.canMakeMove()) return 0;
+    bool legal = node.makeMove(m) != 0;
+    node.unMakeMove(m);
+    if (!legal) continue;
+    move = m;
+    return 1;
+  }
+  return 0;
+}

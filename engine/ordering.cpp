@@ -1,0 +1,231 @@
+// Move ordering: the ordering keys of the inner search, of quiescence and of
+// the root, the pairwise exchange sort, and the static exchange evaluation
+// that tells captures that win material from those that lose it.
+#include <climits>
+
+#include "engine/bitboard.h"
+#include "engine/chessboard.h"
+#include "engine/search.h"
+
+namespace {
+
+// Longest sequence of gains of one exchange: the first capture, one capture
+// per other piece that can reach the square (at most 62: the board less the
+// target and the mover's square), and the capture of a king that took last.
+const int SEE_MAX_GAINS = 66;
+
+// Sorts list[0 .. count - 1] by key, highest first, as the pairwise
+// exchange sort does: for every later entry j, each earlier entry i with a
+// strictly lower key is swapped with it. Equal keys are never swapped with
+// each other directly, and the order this leaves among them is part of the
+// search's result, so the swaps must be exactly those of the exchange sort.
+//
+// Before step j the entries 0 .. j - 1 are sorted, so the exchange sort
+// swaps nothing until the first entry whose key is below that of entry j;
+// that entry is found from the end of the sorted part, and the swaps start
+// there. The result is the same, but an entry that goes to the end of the
+// list (a quiet move after the captures) costs nothing.
+inline void exchangeSort(ChessMoveSort* list, unsigned int count) {
+  for (unsigned int j = 1; j < count; ++j) {
+    const int key = list[j].score;
+    unsigned int first = j;
+    while (first > 0 && list[first - 1].score < key) --first;
+    for (unsigned int i = first; i < j; ++i) {
+      if (list[j].score > list[i].score) {
+        ChessMoveSort t = list[i];
+        list[i] = list[j];
+        list[j] = t;
+      }
+    }
+  }
+}
+
+// A capture, or a promotion to a queen: the moves ordered by material.
+inline bool isTactical(ChessMove m) { return m.captured() != 0 || m.promotion() == QUEEN; }
+
+}  // namespace
+
+void ChessBoard::sortMoves(ChessMoveSort* list, unsigned int start, unsigned int count) {
+  exchangeSort(list + start, count);
+}
+
+void ChessBoard::scoreMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply) {
+  const unsigned side = currentNode.sideToMove;
+  for (unsigned int i = 0; i < count; ++i) {
+    const ChessMove m = list[i].move;
+    int key;
+    if (m == hashMove) {
+      key = KEY_HASH_MOVE;
+    } else if (m == mateKiller[ply]) {
+      key = KEY_MATE_KILLER;
+    } else if (isTactical(m)) {
+      // Winning by value alone needs no exchange evaluation: the victim is
+      // worth more than the capturer (a king capturer counts 0).
+      int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
+      if (d >= 1) {
+        key = KEY_GOOD_CAPTURE + d;
+      } else {
+        int s = staticExchangeEvaluation(m);
+        key = s >= 0 ? KEY_GOOD_CAPTURE + s : KEY_BAD_CAPTURE + s;
+      }
+    } else if (m == killer1[ply]) {
+      key = KEY_KILLER1;
+    } else if (m == killer2[ply]) {
+      key = KEY_KILLER2;
+    } else if (ply > 1 && m == killer1[ply - 2]) {
+      key = KEY_KILLER1_UP2;
+    } else if (ply > 1 && m == killer2[ply - 2]) {
+      key = KEY_KILLER2_UP2;
+    } else {
+      // History keys have no cap below the top of the key range.
+      u32 h = historyTable[side][m.from()][m.to()];
+      key = h > static_cast<u32>(INT_MAX - KEY_QUIET) ? INT_MAX : static_cast<int>(h) + KEY_QUIET;
+    }
+    list[i].score = key;
+  }
+}
+
+void ChessBoard::orderMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply) {
+  if (count == 0) return;
+  scoreMoves(list, count, hashMove, ply);
+  exchangeSort(list, count);
+}
+
+void ChessBoard::orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove,
+                                      int) {
+  if (count == 0) return;
+  for (unsigned int i = 0; i < count; ++i) {
+    const ChessMove m = list[i].move;
+    int key = KEY_SKIP;
+    if (isTactical(m)) {
+      int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
+      if (d >= 1) {
+        key = KEY_GOOD_CAPTURE + d;
+      } else {
+        int s = staticExchangeEvaluation(m);
+        if (s >= 0) key = KEY_GOOD_CAPTURE + s;
+      }
+    }
+    list[i].score = key;
+  }
+  exchangeSort(list, count);
+}
+
+void ChessBoard::orderMoves_root(ChessMoveSort* list, unsigned int count, int ply) {
+  if (count == 0) return;
+  ChessBoardNode& node = currentNode;
+  for (unsigned int i = 0; i < count; ++i) {
+    const ChessMove m = list[i].move;
+    int key = KEY_ILLEGAL;
+    if (node.makeMove(m)) {
+      key = 0;
+      if (checkSearchTime()) key = -alphabeta_quiescent(ply + 1, -MATE_SCORE, MATE_SCORE, 1);
+      if (savedPV.count > 0 && m == savedPV.moves[0].move) key = KEY_HASH_MOVE;
+    }
+    node.unMakeMove(m);
+    list[i].score = key;
+  }
+  exchangeSort(list, count);
+}
+
+int ChessBoard::staticExchangeEvaluation(ChessMove move) {
+  const ChessBoardNode& node = currentNode;
+  const unsigned from = move.from();
+  const unsigned to = move.to();
+  const u64 sliderR = node.bbPiece[BLACK * 7 + ROOK] | node.bbPiece[WHITE * 7 + ROOK] |
+                      node.bbPiece[BLACK * 7 + QUEEN] | node.bbPiece[WHITE * 7 + QUEEN];
+  const u64 sliderB = node.bbPiece[BLACK * 7 + BISHOP] | node.bbPiece[WHITE * 7 + BISHOP] |
+                      node.bbPiece[BLACK * 7 + QUEEN] | node.bbPiece[WHITE * 7 + QUEEN];
+  int gains[SEE_MAX_GAINS];
+
+  // 1. The move itself: the first gain and the value of the piece that now
+  //    stands on the target square. The mover leaves the occupancy, and so
+  //    does a pawn taken en passant.
+  u64 occupied = node.bbAllPiece & ~(1ULL << from);
+  int onTarget;
+  if (move.promotion()) {
+    gains[0] = PieceCaptureSEEValue[move.promotion()] - PieceCaptureSEEValue[PAWN];
+    onTarget = PieceCaptureSEEValue[move.promotion()];
+  } else {
+    gains[0] = PieceCaptureSEEValue[move.captured()];
+    onTarget = PieceCaptureSEEValue[move.piece()];
+    if (move.isEnPassant()) {
+      occupied &= ~(1ULL << (to + EnPassantOffset[node.sideToMove]));
+    }
+  }
+
+  // 2. Every piece of either colour that attacks the target on the board as
+  //    it stands, less the mover.
+  u64 attackers =
+      (bbPawnAttack[BLACK][to] & node.bbPiece[WHITE * 7 + PAWN]) |
+      (bbPawnAttack[WHITE][to] & node.bbPiece[BLACK * 7 + PAWN]) |
+      (bbKnightAttack[to] & (node.bbPiece[BLACK * 7 + KNIGHT] | node.bbPiece[WHITE * 7 + KNIGHT])) |
+      (bbKingAttack[to] & (node.bbPiece[BLACK * 7 + KING] | node.bbPiece[WHITE * 7 + KING])) |
+      (bishopAttacks(to, node.bbAllPiece) & sliderB) | (rookAttacks(to, node.bbAllPiece) & sliderR);
+  attackers &= ~(1ULL << from);
+
+  // 3. A piece that leaves the square's line uncovers the sliders behind it.
+  auto uncover = [&](unsigned square) {
+    unsigned dir = direction[to][square];
+    if (dir == 1 || dir == 2) {
+      attackers |= rookAttacks(to, occupied) & sliderR & occupied;
+    } else if (dir == 3 || dir == 4) {
+      attackers |= bishopAttacks(to, occupied) & sliderB & occupied;
+    }
+  };
+  uncover(from);
+
+  // 4. Nobody answers: the first gain stands.
+  if (!attackers) return gains[0];
+
+  // 5-6. Both sides recapture in turn with their least valuable attacker;
+  //      each gain is the balance for the mover after that capture. A king
+  //      captures only when nothing else can, and the loop ends with it
+  //      (answered by the capture of the king when the other side can).
+  unsigned side = node.opponent;
+  int sign = -1;
+  int last = 0;
+  while (attackers && last < SEE_MAX_GAINS - 2) {
+    u64 candidates = 0;
+    int type = PAWN;
+    for (; type <= QUEEN; ++type) {
+      candidates = attackers & node.bbPiece[side * 7 + type];
+      if (candidates) break;
+    }
+    if (candidates) {
+      unsigned square = firstSquare(candidates);
+      ++last;
+      gains[last] = gains[last - 1] + sign * onTarget;
+      onTarget = PieceCaptureSEEValue[type];
+      attackers &= ~(1ULL << square);
+      occupied &= ~(1ULL << square);
+      uncover(square);
+      sign = -sign;
+      side ^= 1;
+      continue;
+    }
+    u64 king = attackers & node.bbPiece[side * 7 + KING];
+    if (king) {
+      ++last;
+      gains[last] = gains[last - 1] + sign * onTarget;
+      attackers &= ~king;
+      if (attackers & node.bbColorPiece[side ^ 1]) {
+        ++last;
+        gains[last] = gains[last - 1] - sign * PieceCaptureSEEValue[KING];
+      }
+    }
+    break;
+  }
+
+  // 7. Resolve backwards: each side may stop capturing, so the answering
+  //    side (odd indices) keeps the lower balance and the mover's side (even
+  //    indices) the higher one.
+  for (int i = last; i >= 1; --i) {
+    if (i & 1) {
+      if (gains[i] < gains[i - 1]) gains[i - 1] = gains[i];
+    } else {
+      if (gains[i] > gains[i - 1]) gains[i - 1] = gains[i];
+    }
+  }
+  return gains[0];
+}

@@ -1,0 +1,388 @@
+// The recursive search below the root: principal-variation alpha-beta in
+// negamax form with a transposition table, draws, null move, internal
+// iterative deepening, futility pruning, extensions and late-move
+// reductions, and the quiescence search over captures beneath it.
+//
+// A stopped search leaves nothing behind: once stopSearch is set (by a node
+// or time limit, or by a command read during the search), every node returns
+// 0 right after the child search it was running, without storing into the
+// table, touching the killers or history, or copying the interrupted line.
+// Such a 0 is no score; the root search and the think driver discard it.
+#include <cstring>
+
+#include "engine/chessboard.h"
+#include "engine/search.h"
+
+const int NEXTNODETYPE[3] = {PV_NODE, ALL_NODE, CUT_NODE};
+
+namespace {
+
+// Empties a principal variation.
+inline void clearLine(PLine& line) {
+  line.count = 0;
+  line.moves[0].move = 0;
+}
+
+// Line of the node at ply: the move and its score, then the child's line,
+// within the 63 - ply moves that the deepest ply leaves room for.
+inline void updateLine(PLine& line, const PLine& child, ChessMove move, int score, int ply) {
+  unsigned n = child.count;
+  const unsigned room = MAX_PLY - 1 - static_cast<unsigned>(ply);
+  if (n > room - 1) n = room - 1;
+  line.moves[0].move = move;
+  line.moves[0].score = score;
+  memcpy(&line.moves[1], child.moves, n * sizeof(ChessMoveSort));
+  line.count = n + 1;
+}
+
+inline bool isQuiet(ChessMove m) { return m.captured() == 0 && m.promotion() == 0; }
+
+// Starts loading the table slot of a position whose probe is near, so that
+// the probe does not wait for memory.
+inline void prefetchSlot(const HashTable& table, u64 key) {
+  if (table.table) __builtin_prefetch(&table.table[key & table.modulo]);
+}
+
+}  // namespace
+
+int ChessBoard::calcMateValue(int score) {
+  int plies;
+  if (score <= -MATE_THRESHOLD) {
+    plies = score + MATE_SCORE;
+  } else if (score >= MATE_THRESHOLD) {
+    plies = MATE_SCORE - score;
+  } else {
+    return score;
+  }
+  return (plies + 1) / 2;
+}
+
+void ChessBoard::clearKillerMoves() {
+  for (unsigned p = 0; p <= MAX_PLY; ++p) {
+    killer1[p] = killer2[p] = mateKiller[p] = 0;
+  }
+  memset(historyTable, 0, sizeof(historyTable));
+}
+
+int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply) {
+  ChessBoardNode& node = currentNode;
+  PLine& line = node.pvLines[ply];
+  // No line of another subtree may be reported from this node, whatever way
+  // it returns.
+  clearLine(line);
+
+  // 1-3. Stop test, the horizon of the deepest ply, node count.
+  if (!checkSearchTime()) return 0;
+  ChessMoveUndo& record = node.undoStack[node.undoCount];
+  const int nodeType = record.nodeType;
+  if (ply > MAX_SEARCH_PLY) return node.evaluate(alpha, beta, nodeType != PV_NODE ? 1 : 0);
+  ++countNodes;
+  const int inCheck = record.inCheck;
+
+  // 4. Mate-distance pruning: no line from here can be worse than being
+  //    mated on the next ply.
+  if (alpha < ply - (MATE_SCORE - 1)) alpha = ply - (MATE_SCORE - 1);
+  if (beta <= alpha) return alpha;
+
+  // 5-6. Fifty-move rule and repetition: one earlier occurrence of the
+  //      position, with the same side to move and within the reversible
+  //      plies, is a draw.
+  if (node.halfMoveClock > 99) return -contemptFactor;
+  {
+    int index = static_cast<int>(node.hashHistoryCount) - 2;
+    for (int k = (node.halfMoveClock + 1) / 2; k > 0 && index >= 0; --k, index -= 2) {
+      if (node.hashHistory[index] == node.hashKey) return -contemptFactor;
+    }
+  }
+
+  // 7. Table probe: a cut-off at other than PV nodes, the stored move
+  //    everywhere.
+  ChessMove hashMove = 0;
+  if (depth >= ONE_PLY) {
+    int stored = node.hashTable.findNode(node.hashKey, depth, alpha, beta, hashMove);
+    if (stored != HASH_MISS && nodeType != PV_NODE) return stored;
+  }
+
+  // 8. Null move: let the opponent move twice; if that still fails high the
+  //    node is not worth searching. A null search that gets mated at once
+  //    reveals a mate threat, which extends every move of this node.
+  int mateThreat = 0;
+  if (allowNull && !inCheck && node.gamePhase <= 2 && nodeType != PV_NODE) {
+    const int reduction = depth <= 48 ? 16 : 24;
+    record.hashKey = node.hashKey;
+    record.enPassantFile = node.enPassantFile;
+    record.halfMoveClock = node.halfMoveClock;
+    record.move = 0;
+    ++node.halfMoveClock;
+    ++node.undoCount;
+    if (node.enPassantFile) {
+      node.hashKey ^= node.zobrist.epKeys[node.enPassantFile - 1];
+      node.enPassantFile = 0;
+    }
+    node.hashKey ^= node.zobrist.sideKey;
+    node.opponent = node.sideToMove;
+    node.sideToMove ^= 1;
+    ChessMoveUndo& child = node.undoStack[node.undoCount];
+    child.inCheck = 0;
+    child.nodeType = static_cast<u8>(NEXTNODETYPE[nodeType]);
+
+    int score = 0;
+    if (checkSearchTime()) {
+      if (depth - reduction < 2 * ONE_PLY) {
+        score = -alphabeta_quiescent(ply + 1, -beta, -beta + 1, 0);
+      } else {
+        score = -alphabeta(depth - ONE_PLY - reduction, -beta, -beta + 1, 0, ply + 1);
+      }
+    }
+
+    --node.undoCount;
+    node.sideToMove = node.opponent;
+    node.opponent ^= 1;
+    node.enPassantFile = record.enPassantFile;
+    node.halfMoveClock = record.halfMoveClock;
+    node.hashKey = record.hashKey;
+
+    if (stopSearch) return 0;
+    if (score >= beta) {
+      node.hashTable.addNode(node.hashKey, 0, depth, HASH_LOWER, beta);
+      return beta;
+    }
+    if (score == ply - (MATE_SCORE - 2)) mateThreat = 1;
+  }
+
+  // 9. Internal iterative deepening: a PV node without a table move searches
+  //    itself shallower to find one.
+  if (!hashMove && depth > 3 * ONE_PLY && nodeType == PV_NODE) {
+    clearLine(line);
+    alphabeta(depth - 2 * ONE_PLY, alpha, beta, 0, ply);
+    if (stopSearch) return 0;
+    const HashTableNode& slot = node.hashTable.table[node.hashKey & node.hashTable.modulo];
+    hashMove = slot.key == node.hashKey ? slot.move : ChessMove(0);
+  }
+
+  // 10. The line is built afresh by this node's own moves.
+  clearLine(line);
+
+  // 11. Futility: near the leaves, a node far below alpha only searches the
+  //     moves that can change the material or give check.
+  int futility = 0;
+  if (depth <= 31 && !inCheck && nodeType != PV_NODE && node.gamePhase <= 1) {
+    const int margin = depth <= 15 ? 200 : (depth <= 23 ? 500 : 975);
+    futility = node.evaluate(alpha, beta, 1) + margin <= alpha;
+  }
+
+  // 12. The moves of the node, ordered.
+  ChessMoveSort* list = plyMoveList[ply].moves;
+  unsigned count;
+  if (inCheck) {
+    count = static_cast<unsigned>(node.generateKingEvasion(list));
+    node.nodeState = NODE_CHECK;
+  } else {
+    unsigned captures = 0, quiets = 0;
+    node.generateMovesC(list, &captures);
+    node.generateMovesNC(list + captures, &quiets);
+    count = captures + quiets;
+    node.nodeState = NODE_NORMAL;
+  }
+  scoreMoves(list, count, hashMove, ply);
+  // The sort puts first the earliest of the moves with the highest key. Most
+  // cut-offs come from that move, so it is taken without sorting, and the
+  // list is sorted (in full, to the same order) only when a second move is
+  // needed.
+  unsigned firstMove = 0;
+  for (unsigned i = 1; i < count; ++i) {
+    if (list[i].score > list[firstMove].score) firstMove = i;
+  }
+
+  // 13-16. The move loop.
+  int best = alpha;
+  int boundType = HASH_UPPER;
+  int movesSearched = 0;
+  const int childType = NEXTNODETYPE[nodeType];
+  if (count > 0) {
+    if (stopSearch) return 0;
+    for (unsigned i = 0; i < count; ++i) {
+      if (i == 1) sortMoves(list, 0, count);
+      const ChessMove m = list[i == 0 ? firstMove : i].move;
+      const int key = list[i == 0 ? firstMove : i].score;
+      if (!checkSearchTime()) return 0;
+      if (!node.makeMove(m)) {
+        node.unMakeMove(m);
+        continue;
+      }
+      if (depth >= 2 * ONE_PLY) prefetchSlot(node.hashTable, node.hashKey);
+      const int givesCheck = node.isAttacked(node.kingSquare[node.sideToMove], node.opponent);
+      ChessMoveUndo& child = node.undoStack[node.undoCount];
+      child.inCheck = static_cast<u8>(givesCheck);
+
+      // Extensions in eighths, at most one ply: checks (more under a mate
+      // threat), pawns reaching the seventh rank, and recaptures of a piece
+      // of the mover's own type that do not lose material.
+      int extension = mateThreat ? (givesCheck ? 12 : 4) : (givesCheck ? 8 : 0);
+      if (m.piece() == PAWN) {
+        const unsigned rank = m.to() >> 3;
+        if (rank == 6 || rank == 1) extension += 8;
+      }
+      if (m.captured() > PAWN && m.captured() == m.piece() && key >= KEY_GOOD_CAPTURE) {
+        extension += 4;
+      }
+      if (extension > ONE_PLY) extension = ONE_PLY;
+
+      const bool quiet = isQuiet(m);
+      if (futility && !givesCheck && movesSearched > 0 && extension == 0 && quiet) {
+        ++movesSearched;
+        node.unMakeMove(m);
+        continue;
+      }
+
+      const int newDepth = depth - ONE_PLY + extension;
+      int score = 0;
+      if (movesSearched == 0) {
+        // The first move gets the full window.
+        child.nodeType = static_cast<u8>(childType);
+        if (checkSearchTime()) {
+          if (newDepth < ONE_PLY) {
+            score = -alphabeta_quiescent(ply + 1, -beta, -best,
+                                         (givesCheck || childType == PV_NODE) ? 1 : 0);
+          } else {
+            score = -alphabeta(newDepth, -beta, -best, 1, ply + 1);
+          }
+        }
+      } else {
+        // Late quiet moves of a non-PV node are first tried two plies
+        // shallower; one that stays below alpha counts as searched.
+        if (!givesCheck && depth >= 3 * ONE_PLY && extension == 0 && movesSearched >= 4 &&
+            nodeType != PV_NODE && quiet && key != KEY_MATE_KILLER && key != KEY_KILLER1 &&
+            key != KEY_KILLER2 && key != KEY_KILLER1_UP2 && key != KEY_KILLER2_UP2) {
+          child.nodeType = static_cast<u8>(childType);
+          int reduced = 0;
+          if (checkSearchTime()) reduced = -alphabeta(depth - 2 * ONE_PLY, -best - 1, -best, 1, ply + 1);
+          if (stopSearch) {
+            node.unMakeMove(m);
+            return 0;
+          }
+          if (reduced <= best) {
+            ++movesSearched;
+            node.unMakeMove(m);
+            continue;
+          }
+        }
+        // Zero window around alpha; a move that lands inside the window is
+        // searched again with the full window.
+        child.nodeType = CUT_NODE;
+        if (checkSearchTime()) {
+          if (newDepth < ONE_PLY) {
+            score = -alphabeta_quiescent(ply + 1, -best - 1, -best, givesCheck);
+          } else {
+            score = -alphabeta(newDepth, -best - 1, -best, 1, ply + 1);
+          }
+        }
+        if (stopSearch) {
+          node.unMakeMove(m);
+          return 0;
+        }
+        if (score > best && score < beta) {
+          child.nodeType = PV_NODE;
+          if (checkSearchTime()) {
+            if (newDepth < ONE_PLY) {
+              score = -alphabeta_quiescent(ply + 1, -beta, -best, 1);
+            } else {
+              score = -alphabeta(newDepth, -beta, -best, 1, ply + 1);
+            }
+          }
+        }
+      }
+      ++movesSearched;
+      node.unMakeMove(m);
+      // An interrupted or skipped child has no score.
+      if (stopSearch) return 0;
+
+      if (score >= beta) {
+        // Cut-off: remember the move in the table, and a quiet one in the
+        // killers and the history of its mover.
+        node.hashTable.addNode(node.hashKey, m, depth, HASH_LOWER, beta);
+        if (score > MATE_THRESHOLD || score < -MATE_THRESHOLD) mateKiller[ply] = m;
+        if (!quiet) return beta;
+        if (m != killer1[ply]) {
+          killer2[ply] = killer1[ply];
+          killer1[ply] = m;
+        }
+        const int plies = depth / ONE_PLY;
+        historyTable[node.sideToMove][m.from()][m.to()] += static_cast<u32>(plies * plies);
+        return beta;
+      }
+      if (score > best) {
+        updateLine(line, node.pvLines[ply + 1], m, score, ply);
+        best = score;
+        boundType = HASH_EXACT;
+      }
+    }
+  }
+
+  if (movesSearched > 0) {
+    node.hashTable.addNode(node.hashKey, line.count ? line.moves[0].move : ChessMove(0), depth,
+                           boundType, best);
+    return best;
+  }
+
+  // 17. No legal move: mate or stalemate.
+  clearLine(line);
+  if (inCheck) {
+    node.nodeState = NODE_MATE;
+    return ply - MATE_SCORE;
+  }
+  node.nodeState = NODE_STALEMATE;
+  return contemptFactor;
+}
+
+int ChessBoard::alphabeta_quiescent(int ply, int alpha, int beta, int exact) {
+  ChessBoardNode& node = currentNode;
+  PLine& line = node.pvLines[ply];
+  clearLine(line);
+
+  // 1-5. Stop test, node count, and the stand-pat score: the side to move
+  //      may always decline to capture.
+  if (!checkSearchTime()) return 0;
+  ++countNodes;
+  const int standPat = node.evaluate(alpha, beta, exact ? 0 : 1);
+  if (ply > MAX_SEARCH_PLY) return standPat;
+  int best;
+  if (standPat <= alpha) {
+    best = alpha;
+  } else if (standPat >= beta) {
+    return beta;
+  } else {
+    best = standPat;
+  }
+
+  // 6-7. Captures and promotions, those that lose material last and never
+  //      searched.
+  ChessMoveSort* list = plyMoveList[ply].moves;
+  unsigned count = 0;
+  node.generateMovesC(list, &count);
+  if (count == 0) return best;
+  orderMoves_quiescent(list, count, EmptyMove, ply);
+  if (list[0].score < 0) return best;
+  if (stopSearch) return 0;
+
+  // 8. The move loop.
+  for (unsigned i = 0; i < count; ++i) {
+    const ChessMove m = list[i].move;
+    if (!checkSearchTime()) return 0;
+    if (node.makeMove(m)) {
+      int score = 0;
+      if (checkSearchTime()) score = -alphabeta_quiescent(ply + 1, -beta, -best, exact);
+      node.unMakeMove(m);
+      if (stopSearch) return 0;
+      if (score > best) {
+        if (score >= beta) return beta;
+        updateLine(line, node.pvLines[ply + 1], m, score, ply);
+        best = score;
+      }
+    } else {
+      node.unMakeMove(m);
+    }
+    if (i + 1 == count || list[i + 1].score < 0) return best;
+  }
+  return best;
+}

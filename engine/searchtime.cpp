@@ -1,0 +1,72 @@
+// The search-time check: node and time limits of the think, and the poll of
+// standard input through which commands reach a running search.
+#include <time.h>
+
+#include "engine/chessboard.h"
+#include "engine/input.h"
+#include "engine/search.h"
+
+namespace {
+
+// Calls of checkSearchTime between two readings of the clock, a power of
+// two. The clock is read far more often than input is polled, so that a time
+// limit is overshot by a small fraction of a millisecond: between two calls
+// the search does at most one node's work (a move list, its ordering, one
+// evaluation), a few microseconds, and a clock reading costs less than one
+// call's share of that.
+const u32 CLOCK_CHECK_MASK = 1023;
+
+}  // namespace
+
+void readClock(TimeOfDay& t) {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  t.sec = static_cast<int64_t>(now.tv_sec);
+  t.usec = static_cast<int64_t>(now.tv_nsec / 1000);
+}
+
+u64 elapsedMicroseconds(const TimeOfDay& since) {
+  TimeOfDay now;
+  readClock(now);
+  int64_t us = (now.sec - since.sec) * 1000000 + (now.usec - since.usec);
+  return us > 0 ? static_cast<u64>(us) : 0;
+}
+
+int ChessBoard::getInput() { return inputLineWaiting() ? 1 : 0; }
+
+int ChessBoard::checkSearchTime() {
+  if (stopSearch) return 0;
+
+  // 1. Count the call; a poll tick comes every pollPeriod calls (at once
+  //    when the front-end has set pollCounter to pollPeriod). Most calls
+  //    end here: no tick, no clock reading, no node limit.
+  ++pollCounter;
+  const bool tick = pollCounter >= pollPeriod;
+  const bool clock = tick || (pollCounter & CLOCK_CHECK_MASK) == 0;
+  if (!clock && searchMode != MODE_NODES) return 1;
+  if (tick) pollCounter -= pollPeriod;
+
+  // 2. Limits of the mode; a ponder search and an infinite search have
+  //    none: they end only on a command. The node limit is tested on every
+  //    call, the clock on every tick and in between every
+  //    CLOCK_CHECK_MASK + 1 calls.
+  if (!ponderSearch) {
+    if (searchMode == MODE_NODES) {
+      if (countNodes >= nodeLimit) {
+        stopSearch = STOP_PLAY;
+        return 0;
+      }
+    } else if (searchMode != MODE_DEPTH && searchMode != MODE_INFINITE && clock) {
+      if (elapsedMicroseconds(startTime) >= timeLimit) {
+        stopSearch = STOP_PLAY;
+        return 0;
+      }
+    }
+  }
+
+  // 3-4. On a tick, a waiting line is read and executed by the front-end,
+  //      which may set the stop code.
+  if (!tick || !getInput()) return 1;
+  onParseInputCommand();
+  return stopSearch == STOP_NONE ? 1 : 0;
+}

@@ -1,0 +1,338 @@
+// The UCI command handler: identification and options, positions, limits,
+// and the think that answers "go". Commands are matched exactly and
+// case-sensitively, as a whole line or as a keyword at the start of the
+// line; their numbers follow the next blank. Unknown lines are ignored.
+#include "protocol/uci.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/log.h"
+#include "protocol/chessboarduci.h"
+#include "protocol/commandloop.h"
+#include "protocol/reports.h"
+
+namespace {
+
+// Room of a numeric value of "go" and of a FEN, terminator included.
+const size_t VALUE_SIZE = 256;
+// Fixed time per move of a new game (microseconds), the mode a "go"
+// without a mode falls back on rather than carrying an infinite search on.
+const int NEW_GAME_MOVE_TIME = 5000000;
+
+char START_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+bool startsWith(const char* text, const char* prefix) {
+  return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+// The decimal number at the start of text (0 when there is none), held to
+// the 64-bit range.
+long long readNumber(const char* text) { return strtoll(text, nullptr, 10); }
+
+long long clampNumber(long long value, long long low, long long high) {
+  return value < low ? low : value > high ? high : value;
+}
+
+// The number after the first blank of line, held to the int range; 0 when
+// the line has no blank.
+int numberAfterBlank(const char* line) {
+  const char* blank = strchr(line, ' ');
+  if (!blank) return 0;
+  return static_cast<int>(clampNumber(readNumber(blank + 1), INT_MIN, INT_MAX));
+}
+
+// The value of a "go" keyword: the text from value up to the next blank
+// (at most VALUE_SIZE - 1 characters), read as a decimal number.
+long long readGoValue(const char* value) {
+  char text[VALUE_SIZE];
+  size_t length = strcspn(value, " ");
+  if (length > sizeof text - 1) length = sizeof text - 1;
+  memcpy(text, value, length);
+  text[length] = '\0';
+  return readNumber(text);
+}
+
+// Commands that change the board or the tables, or start a think: while a
+// think runs they wait for its end.
+bool waitsForThink(const char* line) {
+  return strcmp(line, "uci") == 0 || startsWith(line, "perft") || startsWith(line, "divide") ||
+         startsWith(line, "go ") || startsWith(line, "position ") ||
+         startsWith(line, "setoption ");
+}
+
+// "uci": identification, a fresh engine object with the default options,
+// "uciok". The engine object of an earlier "uci" is released.
+void startUCI() {
+  sendCommand("id name Quarvel %s", QUARVEL_VERSION);
+  sendCommand("id author Yorin TASSEVAL");
+  sendCommand("option name Hash type spin default %d min 4 max 4096", UCI_DEFAULT_HASH_MB);
+  sendCommand("option name Ponder type check default false");
+  sendCommand("option name OwnBook type check default false");
+  sendCommand("option name Book File type string default %s", DEFAULT_BOOK_NAME);
+
+  if (board) {
+    board->free();
+    delete board;
+    board = nullptr;
+  }
+  pondering = 0;
+  pondernextmove = 0;
+  movePonder = EmptyMove;
+  asknewgame = 0;
+  useownbook = 0;
+  strcpy(ownbook, DEFAULT_BOOK_NAME);
+
+  board = new ChessBoardUCI();
+  board->init(UCI_DEFAULT_HASH_MB);
+  board->newGame();
+  sendCommand("uciok");
+}
+
+// Plays the blank-separated moves of list in order; stops at the first move
+// that is refused, so that no later move is played in a wrong position.
+// Returns 1 when every move was played.
+int playMoveList(const char* list) {
+  char move[8];
+  for (const char* p = list;;) {
+    while (*p == ' ') p++;
+    if (*p == '\0') return 1;
+    size_t length = strcspn(p, " ");
+    if (length >= sizeof move) {
+      Log::print("bad move !?");
+      return 0;
+    }
+    memcpy(move, p, length);
+    move[length] = '\0';
+    if (!board->setMoveSquare(move)) {
+      Log::print("bad move !?");
+      return 0;
+    }
+    p += length;
+  }
+}
+
+// Loads the book named by ownbook, telling the user when it cannot.
+void loadBook() {
+  if (!board->loadOpeningBook(ownbook)) sendCommand("info string book file not found");
+}
+
+}  // namespace
+
+int parseUCI(char* line) {
+  // 0. "quit": an abort of the running think; the caller ends the loop.
+  if (strcmp(line, "quit") == 0) {
+    if (!board) return 0;
+    pondering = 0;
+    movePonder = EmptyMove;
+    if (board->computerThinking) board->stopSearch = STOP_ABORT;
+    return 0;
+  }
+
+  // A running think is not disturbed by commands that change the board or
+  // the tables: they are kept, in order, for the end of the think.
+  if (thinkRunning() && waitsForThink(line)) {
+    deferCommand(line);
+    return 1;
+  }
+
+  if (strcmp(line, "uci") == 0) {
+    startUCI();
+  } else if (strcmp(line, "isready") == 0) {
+    sendCommand("readyok");
+  } else if (strcmp(line, "ucinewgame") == 0) {
+    // During a think: abort it; the new game is set up once it has ended.
+    if (board) {
+      movePonder = EmptyMove;
+      if (board->computerThinking) {
+        board->stopSearch = STOP_ABORT;
+        asknewgame = 1;
+      } else {
+        board->newGame();
+      }
+    }
+  } else if (strcmp(line, "stop") == 0) {
+    // A stopped ponder search ends as a normal one: it plays its best move
+    // in the position the user interface sent, which "bestmove" reports.
+    // An abort under way is not turned into a stop.
+    if (board && board->computerThinking && board->stopSearch == STOP_NONE) {
+      board->ponderSearch = 0;
+      board->stopSearch = STOP_PLAY;
+    }
+  } else if (strcmp(line, "ponderhit") == 0) {
+    // The ponder search goes on as the real think; the forced poll applies
+    // its limits at once.
+    if (board && board->computerThinking && board->ponderSearch) {
+      board->ponderSearch = 0;
+      board->pollCounter = board->pollPeriod;
+      board->checkSearchTime();
+    }
+  } else if (startsWith(line, "perft")) {
+    if (board && strchr(line, ' ')) printPerftTable(board, numberAfterBlank(line));
+  } else if (startsWith(line, "divide")) {
+    if (board && strchr(line, ' ')) {
+      board->divide(&board->currentNode, numberAfterBlank(line), 0);
+      printDivideList();
+    }
+  } else if (startsWith(line, "go ")) {
+    // The whole think runs here and writes its "bestmove" before it
+    // returns. A nested command may overwrite line meanwhile.
+    if (board) {
+      parseGoUCI(line);
+      Log::print(2, board->currentNode.sideToMove == WHITE ? "WHITE to play" : "BLACK to play");
+      if (pondernextmove) board->ponderEnabled = 1;
+      board->computerPlay(pondernextmove);
+    }
+  } else if (startsWith(line, "debug ")) {
+    // accepted, no effect
+  } else if (startsWith(line, "position ")) {
+    if (board) parsePosition(line);
+  } else if (startsWith(line, "setoption ")) {
+    if (board) parseOptionUCI(line);
+  }
+  return 1;
+}
+
+int parseGoUCI(char* line) {
+  // 1. Nothing of the previous "go" but its search mode carries over.
+  pondernextmove = 0;
+  board->movesToGo = 0;
+  board->timeIncrement[BLACK] = 0;
+  board->timeIncrement[WHITE] = 0;
+  bool modeGiven = false;
+
+  // 2. Tokens after the first blank. A value keyword reads the text after
+  //    its blank up to the next blank; the scan then resumes after the next
+  //    blank that follows the value, or, for any other token, after the next
+  //    blank that follows the token's start.
+  const char* p = strchr(line, ' ');
+  if (!p) return 0;
+  p++;
+  for (;;) {
+    const char* value = nullptr;
+    if (startsWith(p, "infinite")) {
+      board->setEngineSearchMode(MODE_INFINITE, 0, 0);
+      modeGiven = true;
+    } else if (startsWith(p, "ponder")) {
+      pondernextmove = 1;
+    } else if (startsWith(p, "depth ")) {
+      value = p + 6;
+      board->setEngineSearchMode(MODE_DEPTH, static_cast<int>(clampNumber(readGoValue(value),
+                                                                          INT_MIN, INT_MAX)), 0);
+      modeGiven = true;
+    } else if (startsWith(p, "nodes ")) {
+      value = p + 6;
+      board->setEngineSearchMode(MODE_NODES, 0, 0);
+      board->nodeLimit = static_cast<u64>(clampNumber(readGoValue(value), 0, LLONG_MAX));
+      modeGiven = true;
+    } else if (startsWith(p, "movetime ")) {
+      value = p + 9;
+      long long ms = clampNumber(readGoValue(value), 0, LLONG_MAX / 1000);
+      board->setEngineSearchMode(MODE_MOVETIME, 0, 0);
+      board->moveTime = static_cast<u32>(clampNumber(ms * 1000, 0, UINT32_MAX));
+      modeGiven = true;
+    } else if (startsWith(p, "movestogo ")) {
+      value = p + 10;
+      board->movesToGo = static_cast<i32>(clampNumber(readGoValue(value), 0, INT_MAX));
+      board->setEngineSearchMode(MODE_CLOCK, 0, 0);
+      modeGiven = true;
+    } else if (startsWith(p, "wtime ") || startsWith(p, "btime ")) {
+      value = p + 6;
+      int side = p[0] == 'w' ? WHITE : BLACK;
+      board->remainingTime[side] = static_cast<float>(clampNumber(readGoValue(value), 0, LLONG_MAX));
+      board->setEngineSearchMode(MODE_CLOCK, 0, 0);
+      modeGiven = true;
+    } else if (startsWith(p, "winc ") || startsWith(p, "binc ")) {
+      value = p + 5;
+      int side = p[0] == 'w' ? WHITE : BLACK;
+      board->timeIncrement[side] = static_cast<i32>(clampNumber(readGoValue(value), 0, INT_MAX));
+    }
+    p = strchr(value ? value : p, ' ');
+    if (!p) break;
+    p++;
+  }
+
+  // 3. Without a mode keyword the previous mode stays, except an infinite
+  //    search, which only an explicit "infinite" may start.
+  if (!modeGiven && board->searchMode == MODE_INFINITE)
+    board->setEngineSearchMode(MODE_MOVETIME, NEW_GAME_MOVE_TIME, 0);
+  return 1;
+}
+
+int parsePosition(char* line) {
+  const char* text = strchr(line, ' ');
+  if (!text) return 0;
+  text++;
+
+  // 1. A FEN up to "moves ", then the moves.
+  if (startsWith(text, "fen ")) {
+    const char* fenStart = text + 4;
+    const char* moves = strstr(fenStart, "moves ");
+    size_t length = moves ? static_cast<size_t>(moves - fenStart) : strlen(fenStart);
+    char fen[VALUE_SIZE];
+    if (length > sizeof fen - 1) {
+      Log::print("Bad FEN string !");
+      return 0;
+    }
+    memcpy(fen, fenStart, length);
+    fen[length] = '\0';
+    if (!board->setFENPosition(fen)) {
+      Log::print("Bad FEN string !");
+      return 0;
+    }
+    return moves ? playMoveList(moves + 6) : 1;
+  }
+
+  // 2. The start position, then the moves.
+  if (startsWith(text, "startpos") && (text[8] == ' ' || text[8] == '\0')) {
+    board->setFENPosition(START_FEN);
+    if (text[8] == ' ' && startsWith(text + 9, "moves ")) return playMoveList(text + 15);
+    return 1;
+  }
+  return 0;
+}
+
+int parseOptionUCI(char* line) {
+  // "setoption name <name> value <value>".
+  const char* blank = strchr(line, ' ');
+  if (!blank || !startsWith(blank + 1, "name ")) return 0;
+  const char* name = blank + 6;
+
+  if (startsWith(name, "Hash value ")) {
+    // Held to what the table accepts; only the table is built again.
+    long long size = clampNumber(readNumber(name + 11), HASH_MIN_MB, HASH_MAX_MB);
+    board->init(static_cast<unsigned int>(size));
+    return 1;
+  }
+  if (startsWith(name, "Ponder value ")) {
+    // Only the flags: "go ponder" starts a ponder search.
+    if (strcmp(name + 13, "true") == 0) {
+      pondering = 1;
+      board->ponderEnabled = 1;
+    } else {
+      pondering = 0;
+      board->ponderEnabled = 0;
+      board->ponderSearch = 0;
+      board->ponderMove = EmptyMove;
+    }
+    return 1;
+  }
+  if (startsWith(name, "OwnBook value ")) {
+    if (strcmp(name + 14, "true") == 0) {
+      useownbook = 1;
+      loadBook();
+    } else {
+      useownbook = 0;
+      board->unloadOpeningBook();
+    }
+    return 1;
+  }
+  if (startsWith(name, "Book File value ")) {
+    strncpy(ownbook, name + 16, sizeof ownbook - 1);
+    ownbook[sizeof ownbook - 1] = '\0';
+    if (useownbook) loadBook();
+    return 1;
+  }
+  return 0;
+}
