@@ -4,7 +4,8 @@
 #   make            both programs: build/quarvel and build/quarvel32
 #   make run        install what is missing, build, run build/quarvel (ARGS=...)
 #   make test       install what is missing, build and test both programs,
-#                   then an x86-64 sanitizer build (tests named *Deep* skipped)
+#                   then an x86-64 sanitizer build (tests named *Deep* skipped),
+#                   then short UCI matches and a short xboard match
 #   make bench      release build, then every bench/*.sh
 #   make clean      remove build/
 
@@ -31,7 +32,7 @@ CONFIG32   := -DCMAKE_BUILD_TYPE=Release -DQUARVEL_PROGRAM_DIR=$(ROOT)/$(BUILD) 
               -DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/i686-linux-gnu.cmake
 CONFIGASAN := -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON
 
-.PHONY: all run test bench clean deps \
+.PHONY: all run test bench clean deps test-match test-xboard \
         quarvel quarvel32 build64 build32 build-asan test64 test32 test-asan
 
 all: quarvel quarvel32
@@ -84,11 +85,24 @@ test-asan: build-asan
 	@echo "=== tests: x86-64 AddressSanitizer + UBSan ==="
 	cd $(BASAN) && $(CTEST) $(CTEST_FLAGS)
 
-# The three runs one after the other (each already uses every core); a
-# failing run does not stop the next, the summary and exit status tell.
+# Short UCI matches with clocks, against itself and a Debian engine, on
+# both programs: every move Quarvel sends is checked legal.
+test-match: quarvel quarvel32
+	@echo "=== UCI matches: x86-64 and 32-bit x86 ==="
+	python3 scripts/uci_match.py --short --quarvel $(BUILD)/quarvel
+	python3 scripts/uci_match.py --short --quarvel $(BUILD)/quarvel32
+
+# A short match in Debian's xboard GUI on Xvfb against Fairy-Max, with a
+# clock and pondering; the saved games are checked.
+test-xboard: quarvel
+	@echo "=== xboard match: x86-64 ==="
+	bash scripts/xboard-match.sh $(BUILD)/quarvel
+
+# The runs one after the other (each already uses every core); a failing
+# run does not stop the next, the summary and exit status tell.
 test: deps
 	@failed=""; \
-	for run in test64 test32 test-asan; do \
+	for run in test64 test32 test-asan test-match test-xboard; do \
 	    $(MAKE) --no-print-directory $$run || failed="$$failed $$run"; \
 	done; \
 	if [ -n "$$failed" ]; then echo "make test: FAILED:$$failed"; exit 1; fi

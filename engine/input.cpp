@@ -75,11 +75,7 @@ int InputLineReader::takeLine(char* buf, size_t size) {
   if (nl) {
     length = static_cast<size_t>(nl - first);
     consumed = length + 1;
-    if (length > INPUT_LINE_MAX) {
-      length = INPUT_LINE_MAX;
-    } else if (length > 0 && first[length - 1] == '\r') {
-      --length;
-    }
+    if (length > INPUT_LINE_MAX) length = INPUT_LINE_MAX;
   } else if (available > INPUT_LINE_MAX) {
     length = INPUT_LINE_MAX;
     consumed = available;

@@ -25,7 +25,8 @@ public:
   bool lineWaiting();
 
   // Reads the next line, blocking until it is complete or input ends. The
-  // line end ("\n" or "\r\n") is removed; at most size - 1 characters are
+  // line feed is removed (a carriage return before it stays part of the
+  // line, since commands are matched exactly); at most size - 1 characters are
   // copied to buf, zero-terminated, and the rest of the line is dropped. A
   // last line without a line end is delivered as a line. Returns the number
   // of characters copied, or -1 at the end of input (buf is then "").

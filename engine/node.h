@@ -7,9 +7,13 @@
 #include "engine/types.h"
 #include "engine/zobrist.h"
 
-// The position record's fields from material to pstEndgame, in their order:
-// kept in each undo record so that unmake restores them in one copy.
-struct PositionSums {
+// An undo record: the position as it was before the move made from this
+// stack depth, and the search's notes on that depth. Its first fields copy
+// the position record's fields from hashKey to nodeState in their order, so
+// that make saves them and unmake restores them as one block (unmake leaves
+// nodeState as it is: only the list builders and the search write it).
+struct ChessMoveUndo {
+  u64 hashKey;
   i32 material[2];
   u32 sideToMove;
   u32 opponent;
@@ -17,17 +21,13 @@ struct PositionSums {
   i32 phaseSum[2];
   i32 pstMiddlegame[2];
   i32 pstEndgame[2];
-};
-
-struct ChessMoveUndo {
-  u64 hashKey;
-  ChessMove move;
   u8 castleRights;
   u8 enPassantFile;
   u8 halfMoveClock;
-  u8 inCheck;
-  u8 nodeType;
-  PositionSums sums;   // as they were before the move
+  u8 nodeState;        // copied along with the block, never restored
+  ChessMove move;      // the move made from this depth (0 for a null move)
+  u8 inCheck;          // search only: the side to move here is in check
+  u8 nodeType;         // search only: 0 PV, 1 CUT, 2 ALL
 };
 
 // Castle-right bits.
@@ -74,6 +74,11 @@ public:
   // without a moving piece, or one that finds the key history or the undo
   // stack full, is refused: 0, and nothing changes.
   int makeMove(ChessMove move);
+  // makeMove without its closing attack test, for a move the caller has
+  // proved legal (the side to move is not in check and the move is neither a
+  // king move, an en-passant capture nor a move of a pinned piece). 1, or 0
+  // when refused.
+  int makeLegalMove(ChessMove move);
   // Takes back the move last made; refuses (0, nothing changes) a move that
   // is not the one on top of the undo stack, or that makeMove refused.
   int unMakeMove(ChessMove move);
@@ -115,4 +120,8 @@ public:
   // ---- static evaluation ----
   int evaluate(int alpha, int beta, int lazyAllowed);
   int evaluateDraw(int colour);
+
+private:
+  // Everything makeMove does but the legality test; false when refused.
+  bool playMove(ChessMove move);
 };

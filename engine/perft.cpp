@@ -46,8 +46,8 @@ namespace {
 
 // Builds the full pseudo-legal list of a position: the evasions when the
 // side to move is in check, otherwise captures followed by quiet moves.
-inline unsigned buildList(ChessBoardNode& node, ChessMoveSort* list) {
-  if (node.isAttacked(node.kingSquare[node.sideToMove], node.opponent)) {
+inline unsigned buildList(ChessBoardNode& node, ChessMoveSort* list, bool inCheck) {
+  if (inCheck) {
     node.nodeState = NODE_CHECK;
     return (unsigned)node.generateKingEvasion(list);
   }
@@ -58,18 +58,117 @@ inline unsigned buildList(ChessBoardNode& node, ChessMoveSort* list) {
   return captures + quiet;
 }
 
+inline bool sideToMoveInCheck(ChessBoardNode& node) {
+  return node.isAttacked(node.kingSquare[node.sideToMove], (int)node.opponent) != 0;
+}
+
+// The pieces of `mine` that stand alone between the king on `king` and a
+// slider of `rookLike` (rooks, queens) or `bishopLike` (bishops, queens)
+// aimed at it along a line of that kind. Moving such a piece off its line
+// can uncover an attack on the king: with the side to move's king and the
+// enemy sliders they are its pinned pieces, with the enemy king and its own
+// sliders the pieces that can give a discovered check.
+//
+// A slider behind exactly one of these pieces shows up once that first layer
+// is taken off the board; the piece it is pinned through is then the one
+// square both it and the king see.
+u64 loneBlockers(const ChessBoardNode& node, unsigned king, u64 mine, u64 rookLike,
+                 u64 bishopLike) {
+  const u64 occ = node.bbAllPiece;
+  u64 result = 0;
+  const u64 rookView = rookAttacks(king, occ);
+  const u64 rookFirst = rookView & mine;
+  u64 behind = rookAttacks(king, occ ^ rookFirst) & ~rookView & rookLike;
+  while (behind) result |= rookAttacks(popFirstSquare(behind), occ) & rookFirst;
+  const u64 bishopView = bishopAttacks(king, occ);
+  const u64 bishopFirst = bishopView & mine;
+  behind = bishopAttacks(king, occ ^ bishopFirst) & ~bishopView & bishopLike;
+  while (behind) result |= bishopAttacks(popFirstSquare(behind), occ) & bishopFirst;
+  return result;
+}
+
+// Legality without the attack test. When the side to move is not in check,
+// a move other than a king move or an en-passant capture changes the
+// attacks on its own king only by the square it leaves (the target square
+// stays or becomes occupied, and a captured piece only stops attacking), so
+// it is legal unless that square held a pinned piece.
+struct LegalityFilter {
+  bool inCheck;
+  u64 pinned;
+
+  LegalityFilter(ChessBoardNode& node, bool check) : inCheck(check), pinned(0) {
+    if (check) return;
+    const unsigned enemy = node.opponent * 7;
+    const u64 queens = node.bbPiece[enemy + QUEEN];
+    pinned = loneBlockers(node, node.kingSquare[node.sideToMove],
+                          node.bbColorPiece[node.sideToMove],
+                          node.bbPiece[enemy + ROOK] | queens, node.bbPiece[enemy + BISHOP] | queens);
+  }
+  bool legalWithoutTest(ChessMove m) const {
+    return !inCheck && m.piece() != KING && !m.isEnPassant() && !(pinned & (1ULL << m.from()));
+  }
+};
+
+// Makes a move of the list; 1 when legal, as makeMove.
+inline int makeListMove(ChessBoardNode& node, const LegalityFilter& filter, ChessMove m) {
+  return filter.legalWithoutTest(m) ? node.makeLegalMove(m) : node.makeMove(m);
+}
+
+// Which moves of the side to move may give check: a move that gives none
+// of these signs certainly leaves the enemy king unattacked, the others go
+// through isAttacked. A plain move (no castling, en passant or promotion)
+// attacks the enemy king only from its target square, as a piece that
+// attacks the king from there (`direct` by moving piece, computed with the
+// occupancy before the move: the square the piece leaves could only open its
+// own line if it already attacked the king, which a legal position rules
+// out), or by uncovering a slider behind the square it leaves
+// (`discoverers`). A position whose enemy king is already attacked is not
+// legal; all its moves are tested.
+struct CheckFilter {
+  u64 direct[7];
+  u64 discoverers;
+  bool testAll;
+
+  explicit CheckFilter(const ChessBoardNode& node) {
+    const unsigned side = node.sideToMove, enemy = node.opponent;
+    const unsigned king = node.kingSquare[enemy];
+    const unsigned own = side * 7;
+    const u64 occ = node.bbAllPiece;
+    const u64 queens = node.bbPiece[own + QUEEN];
+    const u64 rookLike = node.bbPiece[own + ROOK] | queens;
+    const u64 bishopLike = node.bbPiece[own + BISHOP] | queens;
+    direct[NOPIECE] = 0;
+    direct[PAWN] = bbPawnAttack[enemy][king];
+    direct[KNIGHT] = bbKnightAttack[king];
+    direct[BISHOP] = bishopAttacks(king, occ);
+    direct[ROOK] = rookAttacks(king, occ);
+    direct[QUEEN] = direct[BISHOP] | direct[ROOK];
+    direct[KING] = 0;
+    discoverers = loneBlockers(node, king, node.bbColorPiece[side], rookLike, bishopLike);
+    testAll = (direct[PAWN] & node.bbPiece[own + PAWN]) ||
+              (direct[KNIGHT] & node.bbPiece[own + KNIGHT]) || (direct[BISHOP] & bishopLike) ||
+              (direct[ROOK] & rookLike) || (bbKingAttack[king] & node.bbPiece[own + KING]);
+  }
+  bool mayCheck(ChessMove m) const {
+    return testAll || (m.move & (MOVE_CASTLE | MOVE_EN_PASSANT | (7u << 18))) ||
+           (direct[m.piece()] & (1ULL << m.to())) || (discoverers & (1ULL << m.from()));
+  }
+};
+
 }  // namespace
 
 void ChessBoard::perft(int depth, int x) {
   if (depth < 1 || depth > MAX_DIVIDE_DEPTH) return;
   ChessBoardNode& node = currentNode;
   ChessMoveSort* list = plyMoveList[depth].moves;
-  unsigned count = buildList(node, list);
+  const bool inCheck = sideToMoveInCheck(node);
+  const unsigned count = buildList(node, list, inCheck);
+  const LegalityFilter legality(node, inCheck);
 
   if (depth > 1) {
     for (unsigned i = 0; i < count; i++) {
       ChessMove m = list[i].move;
-      if (node.makeMove(m)) perft(depth - 1, x + (int)count);
+      if (makeListMove(node, legality, m)) perft(depth - 1, x + (int)count);
       node.unMakeMove(m);
     }
     return;
@@ -78,15 +177,16 @@ void ChessBoard::perft(int depth, int x) {
   // Last ply: classify every legal move. A check is decided on the position
   // after the move, so discovered and double checks count once; a check is a
   // mate when no evasion is legal.
+  const CheckFilter checks(node);
   for (unsigned i = 0; i < count; i++) {
     ChessMove m = list[i].move;
-    if (node.makeMove(m)) {
+    if (makeListMove(node, legality, m)) {
       countnode++;
       if (m.captured()) countcapture++;
       if (m.isEnPassant()) countep++;
       if (m.promotion()) countpromotion++;
       if (m.isCastle()) countcastle++;
-      if (node.isAttacked(node.kingSquare[node.sideToMove], node.opponent)) {
+      if (checks.mayCheck(m) && sideToMoveInCheck(node)) {
         countcheck++;
         ChessMoveSort* evasions = plyMoveList[0].moves;
         unsigned n = (unsigned)node.generateKingEvasion(evasions);
@@ -107,7 +207,7 @@ u64 ChessBoard::searchAllMoves(ChessBoardNode* node, int depth, int x) {
   if (depth <= 0) return 1;
   if (depth > MAX_DIVIDE_DEPTH) return 0;
   ChessMoveSort* list = plyMoveList[depth].moves;
-  unsigned count = buildList(*node, list);
+  unsigned count = buildList(*node, list, sideToMoveInCheck(*node));
   u64 total = 0;
   for (unsigned i = 0; i < count; i++) {
     ChessMove m = list[i].move;
@@ -123,7 +223,7 @@ u64 ChessBoard::searchAllMoves(ChessBoardNode* node, int depth, int x) {
 static void splitByFirstMove(ChessBoard& board, ChessBoardNode* node, int rootList,
                              int depth, int first) {
   ChessMoveSort* list = board.plyMoveList[rootList].moves;
-  unsigned count = buildList(*node, list);
+  unsigned count = buildList(*node, list, sideToMoveInCheck(*node));
   unsigned written = 0;
   for (unsigned i = 0; i < count; i++) {
     ChessMove m = list[i].move;

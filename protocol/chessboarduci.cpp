@@ -178,14 +178,19 @@ void ChessBoardUCI::onComputerFinishPlaying(int stopCode) {
   }
 
   // 3. The engine's move: the move the think played; when it could not be
-  //    recorded (a full game record), the first move of the think's line if
-  //    it is legal here; none when the position has no move ("0000").
+  //    recorded (a full game record), the first legal move of the think's
+  //    latest line or else of its last finished iteration's line; none when
+  //    the position has no move ("0000").
   bool played = curMoveIndex == thinkStartIndex + 1 && lastMove != 0;
   ChessMove move = lastMove;
   if (!played) {
-    const PLine& line = currentNode.pvLines[0];
-    move = line.count > 0 ? line.moves[0].move : ChessMove(0);
-    if (move && !legalMove(currentNode, move)) move = 0;
+    move = 0;
+    for (const PLine* line : {&currentNode.pvLines[0], &savedPV}) {
+      if (line->count > 0 && legalMove(currentNode, line->moves[0].move)) {
+        move = line->moves[0].move;
+        break;
+      }
+    }
   }
   char moveText[MOVE_TEXT_SIZE];
   coordinateText(move, moveText);

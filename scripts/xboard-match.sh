@@ -62,12 +62,12 @@ if [[ ! -x $PROGRAM ]]; then
 fi
 PROGRAM="$(cd "$(dirname "$PROGRAM")" && pwd)/$(basename "$PROGRAM")"
 
-# 3. A fresh working directory. xboard keeps its settings under HOME, which
-#    points here so that no earlier run changes this one. Fairy-Max crashes
-#    on xboard's "computer" command, so it gets its input through a filter
-#    that drops that line.
-rm -rf "$WORKDIR"
+# 3. The working directory, without the games of an earlier run. xboard
+#    reads its settings from HOME, which points here, and saves none, so no
+#    other run changes this one. Fairy-Max crashes on xboard's "computer"
+#    command, so it gets its input through a filter that drops that line.
 mkdir -p "$WORKDIR/quarvel" "$WORKDIR/fairymax"
+rm -f "$WORKDIR/games.pgn" "$WORKDIR/xboard.debug" "$WORKDIR/xboard.out"
 cat > "$WORKDIR/fairymax/fairymax" << EOF
 #!/bin/sh
 sed -u '/^computer\$/d' | exec $FAIRYMAX

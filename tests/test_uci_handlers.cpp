@@ -146,26 +146,6 @@ TEST_F(UciHandlers, GoModeRules) {
   EXPECT_EQ(board->depthLimit, 4);
 }
 
-TEST_F(UciHandlers, PositionPlaysMovesUpToTheFirstRefusedOne) {
-  EXPECT_TRUE(position("position startpos moves e2e4  e7e5"));
-  EXPECT_EQ(board->curMoveIndex, 2u);
-  EXPECT_FALSE(position("position startpos moves e2e4 e7e5 e1e3 g1f3"));
-  EXPECT_EQ(board->curMoveIndex, 2u);
-  EXPECT_FALSE(position("position startpos moves e2e4 e7e5 g1f3xx b8c6"));
-  EXPECT_EQ(board->curMoveIndex, 2u);
-  EXPECT_TRUE(position("position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1 moves e2e4"));
-  EXPECT_EQ(board->curMoveIndex, 1u);
-  EXPECT_EQ(board->currentNode.sideToMove, (u32)BLACK);
-  // Refused FENs leave everything as it was.
-  EXPECT_FALSE(position("position fen 4k3/8/8/8/8/8/8/8 w - - 0 1"));
-  EXPECT_FALSE(position("position fen " + std::string(300, '8')));
-  EXPECT_EQ(board->curMoveIndex, 1u);
-  EXPECT_FALSE(position("position startposition"));
-  EXPECT_EQ(board->curMoveIndex, 1u);
-  EXPECT_TRUE(position("position startpos"));
-  EXPECT_EQ(board->curMoveIndex, 0u);
-}
-
 TEST_F(UciHandlers, OptionsSetFlagsOnly) {
   option("setoption name Ponder value true");
   EXPECT_EQ(pondering, 1);
