@@ -162,16 +162,9 @@ void ChessBoard::placePieces(const u8 placement[64]) {
 
 void ChessBoard::buildLegalMoves() {
   ChessBoardNode& node = currentNode;
-  if (node.isAttacked(node.kingSquare[node.sideToMove], node.opponent)) {
-    legalMoveCount = (u32)node.generateKingEvasion(legalMoves);
-    node.nodeState = NODE_CHECK;
-  } else {
-    unsigned captures = 0, quiet = 0;
-    node.generateMovesC(legalMoves, &captures);
-    node.generateMovesNC(legalMoves + captures, &quiet);
-    legalMoveCount = captures + quiet;
-    node.nodeState = NODE_NORMAL;
-  }
+  unsigned count;
+  node.generateMoves(legalMoves, &count, node.inCheck());
+  legalMoveCount = count;
 }
 
 void ChessBoard::newGame() {

@@ -42,16 +42,7 @@ int ChessBoard::searchRoot(int depth, int alpha, int beta) {
   // 3. The root moves.
   ChessMoveSort* list = plyMoveList[0].moves;
   unsigned count;
-  if (inCheck) {
-    count = (unsigned)node.generateKingEvasion(list);
-    node.nodeState = NODE_CHECK;
-  } else {
-    unsigned captures = 0, quiet = 0;
-    node.generateMovesC(list, &captures);
-    node.generateMovesNC(list + captures, &quiet);
-    count = captures + quiet;
-    node.nodeState = NODE_NORMAL;
-  }
+  node.generateMoves(list, &count, inCheck);
 
   // 4/10. No legal move: mate or stalemate.
   auto noLegalMove = [&]() {

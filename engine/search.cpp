@@ -174,16 +174,7 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
   // 12. The moves of the node, ordered.
   ChessMoveSort* list = plyMoveList[ply].moves;
   unsigned count;
-  if (inCheck) {
-    count = static_cast<unsigned>(node.generateKingEvasion(list));
-    node.nodeState = NODE_CHECK;
-  } else {
-    unsigned captures = 0, quiets = 0;
-    node.generateMovesC(list, &captures);
-    node.generateMovesNC(list + captures, &quiets);
-    count = captures + quiets;
-    node.nodeState = NODE_NORMAL;
-  }
+  node.generateMoves(list, &count, inCheck);
   scoreMoves(list, count, hashMove, ply);
   // The sort puts first the earliest of the moves with the highest key. Most
   // cut-offs come from that move, so it is taken without sorting, and the
