@@ -2,16 +2,20 @@
 // incrementally kept sums and key, and the stacks that make and unmake use.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
+
 #include "engine/bitboard.h"
 #include "engine/hashtable.h"
+#include "engine/pst.h"
 #include "engine/types.h"
 #include "engine/zobrist.h"
 
 // An undo record: the position as it was before the move made from this
-// stack depth, and the search's notes on that depth. Its first fields copy
-// the position record's fields from hashKey to nodeState in their order, so
-// that make saves them and unmake restores them as one block (unmake leaves
-// nodeState as it is: only the list builders and the search write it).
+// stack depth, and the search's notes on that depth. Its first 56 bytes copy
+// the position record's fields from hashKey to halfMoveClock and the unused
+// first piece count in their order, so that make saves them and unmake
+// restores them as one block.
 struct ChessMoveUndo {
   u64 hashKey;
   i32 material[2];
@@ -24,7 +28,7 @@ struct ChessMoveUndo {
   u8 castleRights;
   u8 enPassantFile;
   u8 halfMoveClock;
-  u8 nodeState;        // copied along with the block, never restored
+  u8 spare;            // the position's pieceCount[0], always 0
   ChessMove move;      // the move made from this depth (0 for a null move)
   u8 inCheck;          // search only: the side to move here is in check
   u8 nodeType;         // search only: 0 PV, 1 CUT, 2 ALL
@@ -32,6 +36,26 @@ struct ChessMoveUndo {
 
 // Castle-right bits.
 enum { CASTLE_WK = 1, CASTLE_WQ = 2, CASTLE_BK = 4, CASTLE_BQ = 8 };
+
+// Castle rights that a piece takes along when it leaves its square (or, for
+// a rook, when it is captured there): a king both rights of its colour, a
+// rook on its corner the right of that corner. By composite piece index
+// (colour * 7 + type) and square, the index of the keys and the
+// piece-square tables.
+struct CastleRightTable {
+  u8 lost[14 * 64];   // entry (colour * 7 + type) * 64 + square
+  constexpr CastleRightTable() : lost() {
+    for (unsigned s = 0; s < 64; s++) {
+      lost[(WHITE * 7 + KING) * 64 + s] = CASTLE_WK | CASTLE_WQ;
+      lost[(BLACK * 7 + KING) * 64 + s] = CASTLE_BK | CASTLE_BQ;
+    }
+    lost[(WHITE * 7 + ROOK) * 64 + 7] = CASTLE_WK;    // h1
+    lost[(WHITE * 7 + ROOK) * 64 + 0] = CASTLE_WQ;    // a1
+    lost[(BLACK * 7 + ROOK) * 64 + 63] = CASTLE_BK;   // h8
+    lost[(BLACK * 7 + ROOK) * 64 + 56] = CASTLE_BQ;   // a8
+  }
+};
+inline constexpr CastleRightTable castleRightsLost{};
 
 // Node states.
 enum { NODE_NORMAL = 0, NODE_CHECK = 1, NODE_MATE = 2, NODE_STALEMATE = 3 };
@@ -52,10 +76,12 @@ public:
   u8 castleRights;
   u8 enPassantFile;
   u8 halfMoveClock;
-  u8 nodeState;
   u8 pieceCount[14];
   u8 pieceArray[64];
   u8 kingSquare[2];
+  // Kept apart from the fields that make and unmake save and restore as a
+  // block, as neither of them touches it.
+  u8 nodeState;
   u32 hashHistoryCount;
   u64 hashHistory[HASH_HISTORY_SIZE];
   u32 undoCount;
@@ -69,6 +95,11 @@ public:
   u32 capturesCount = 0;
 
   // ---- position record: make and unmake ----
+  // Move-word fields of the moves that make and unmake take the long way
+  // (out of line): promotions, castling and en passant. Quiet moves, double
+  // pushes and plain captures take a short inline path.
+  static constexpr u32 CAPTURE_FIELD = 7u << 15;
+  static constexpr u32 SPECIAL_MOVE = (7u << 18) | MOVE_CASTLE | MOVE_EN_PASSANT;
   // Plays a generated move; 1 when legal, 0 when it leaves the mover's king
   // attacked (the move is made all the same and must be taken back). A move
   // without a moving piece, or one that finds the key history or the undo
@@ -124,4 +155,157 @@ public:
 private:
   // Everything makeMove does but the legality test; false when refused.
   bool playMove(ChessMove move);
+  // The long paths of make (after the undo record is written) and unmake
+  // (after the saved block is restored).
+  void playSpecialMove(u32 move);
+  void takeBackSpecialMove(u32 move);
 };
+
+// ---- make and unmake: the short paths ----
+// Inline, so that the tree walks (search, perft) carry no call for them.
+
+// The undo record starts with a copy of the 56 bytes from hashKey on. Make
+// and unmake copy them in the same pieces, so that each load of a copy
+// finds its bytes in one earlier store (a load that spans two pending
+// stores stalls).
+inline void copySavedFields(void* to, const void* from) {
+  char* t = static_cast<char*>(to);
+  const char* f = static_cast<const char*>(from);
+  memcpy(t, f, 16);
+  memcpy(t + 16, f + 16, 16);
+  memcpy(t + 32, f + 32, 16);
+  memcpy(t + 48, f + 48, 8);
+}
+
+inline bool ChessBoardNode::playMove(ChessMove move) {
+  const u32 m = move.move;
+  const unsigned piece = (m >> 12) & 7;
+  // A word without a moving piece (the empty move), or full stacks: refused,
+  // nothing changes.
+  if (piece - 1u >= 6u || !canMakeMove()) return false;
+
+  // 1-2. Undo record (the block from hashKey on, for unmake) and key
+  //      history.
+  ChessMoveUndo& undo = undoStack[undoCount++];
+  copySavedFields(&undo, &hashKey);
+  undo.move = move;
+  hashHistory[hashHistoryCount++] = hashKey;
+
+  if (m & SPECIAL_MOVE) {
+    playSpecialMove(m);
+    return true;
+  }
+
+  // Steps 3 to 11 in short for a quiet move, a double push or a plain
+  // capture. Keys, piece-square values and lost rights share one index.
+  const unsigned from = m & 63, to = (m >> 6) & 63;
+  const unsigned side = sideToMove;
+  const unsigned index = (side * 7 + piece) * 64;
+  const u64* keys = zobrist.keyOf[0];
+  const i32* pstMg = piece_square_table_middlegame[0][0];
+  const i32* pstEg = piece_square_table_endgame[0][0];
+  const u64 fromBit = 1ULL << from, toBit = 1ULL << to;
+  u64 key = hashKey ^ zobrist.sideKey ^ keys[index + from] ^ keys[index + to];
+  // 5 and 8. The old en-passant file leaves the key; a double push opens
+  //    its own file.
+  if (enPassantFile) {
+    key ^= zobrist.epKeys[enPassantFile - 1];
+    enPassantFile = 0;
+  }
+  if (m & MOVE_DOUBLE_PUSH) {
+    enPassantFile = (u8)((to & 7) + 1);
+    key ^= zobrist.epKeys[to & 7];
+  }
+  // 4 and 7. The mover goes from its square to the target.
+  pstMiddlegame[side] += pstMg[index + to] - pstMg[index + from];
+  pstEndgame[side] += pstEg[index + to] - pstEg[index + from];
+  bbPiece[side * 7 + piece] ^= fromBit | toBit;
+  bbColorPiece[side] ^= fromBit | toBit;
+  pieceArray[from] = 0;
+  pieceArray[to] = (u8)piece;
+  // 10. A king move, a rook leaving its corner or captured there: rights.
+  if (piece == KING) kingSquare[side] = (u8)to;
+  unsigned rightsLost = castleRightsLost.lost[index + from];
+  if (m & CAPTURE_FIELD) {
+    // 3 and 6. The victim leaves the target square to the mover.
+    const unsigned captured = (m >> 15) & 7, opp = side ^ 1;
+    const unsigned victimIndex = (opp * 7 + captured) * 64 + to;
+    halfMoveClock = 0;
+    bbAllPiece ^= fromBit;
+    bbPiece[opp * 7 + captured] ^= toBit;
+    bbColorPiece[opp] ^= toBit;
+    pieceCount[opp * 7 + captured]--;
+    material[opp] -= PieceCaptureValue[captured];
+    phaseSum[opp] -= PieceGamePhaseValue[captured];
+    gamePhase = gamePhaseOf(phaseSum[BLACK] + phaseSum[WHITE]);
+    pstMiddlegame[opp] -= pstMg[victimIndex];
+    pstEndgame[opp] -= pstEg[victimIndex];
+    key ^= keys[victimIndex];
+    rightsLost |= castleRightsLost.lost[victimIndex];
+  } else {
+    // 3. The fifty-move counter runs on unless a pawn moved.
+    halfMoveClock = piece == PAWN ? 0 : (u8)(halfMoveClock + 1);
+    bbAllPiece ^= fromBit | toBit;
+  }
+  if (castleRights) {
+    rightsLost &= castleRights;
+    castleRights = (u8)(castleRights ^ rightsLost);
+    key ^= zobrist.castleCombo[rightsLost];
+  }
+  // 11 and 13. Side key (in key above), the other side is to move.
+  hashKey = key;
+  opponent = side;
+  sideToMove = side ^ 1;
+  return true;
+}
+
+inline int ChessBoardNode::makeMove(ChessMove move) {
+  if (!playMove(move)) return 0;
+  // 12 and 14. Legal unless the mover's king is now attacked.
+  return !isAttacked(kingSquare[opponent], (int)sideToMove);
+}
+
+inline int ChessBoardNode::makeLegalMove(ChessMove move) { return playMove(move) ? 1 : 0; }
+
+inline int ChessBoardNode::unMakeMove(ChessMove move) {
+  const u32 m = move.move;
+  const unsigned piece = (m >> 12) & 7;
+  // Refused like makeMove refuses it, and only the move on top of the undo
+  // stack (check and mate markers aside) can be taken back: nothing changes
+  // otherwise.
+  if (piece - 1u >= 6u || undoCount == 0 ||
+      ((undoStack[undoCount - 1].move.move ^ m) & 0xFFFFFFu) != 0)
+    return 0;
+  const ChessMoveUndo& undo = undoStack[--undoCount];
+
+  // 1, 8 and 9. Key, sums, side, rights, en-passant file and counter as
+  //    they were: the mover is to move again.
+  if (hashHistoryCount) hashHistoryCount--;
+  copySavedFields(&hashKey, &undo);
+  const unsigned from = m & 63, to = (m >> 6) & 63;
+  const unsigned mover = sideToMove;
+  if (piece == KING) kingSquare[mover] = (u8)from;
+
+  if (m & SPECIAL_MOVE) {
+    takeBackSpecialMove(m);
+    return 1;
+  }
+  // 2-6 for a quiet move, a double push or a plain capture: the mover goes
+  // back, and a victim returns to the target square.
+  const u64 fromBit = 1ULL << from, toBit = 1ULL << to;
+  bbPiece[mover * 7 + piece] ^= fromBit | toBit;
+  bbColorPiece[mover] ^= fromBit | toBit;
+  pieceArray[from] = (u8)piece;
+  if (m & CAPTURE_FIELD) {
+    const unsigned captured = (m >> 15) & 7, other = mover ^ 1;
+    bbAllPiece ^= fromBit;
+    bbPiece[other * 7 + captured] ^= toBit;
+    bbColorPiece[other] ^= toBit;
+    pieceArray[to] = (u8)captured;
+    pieceCount[other * 7 + captured]++;
+  } else {
+    bbAllPiece ^= fromBit | toBit;
+    pieceArray[to] = 0;
+  }
+  return 1;
+}

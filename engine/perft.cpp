@@ -44,18 +44,12 @@ void storePerftRow(int row) {
 
 namespace {
 
-// Builds the full pseudo-legal list of a position: the evasions when the
-// side to move is in check, otherwise captures followed by quiet moves.
+// Builds the full pseudo-legal list of a position (evasions when in check,
+// else captures then quiet moves) and sets its nodeState.
 inline unsigned buildList(ChessBoardNode& node, ChessMoveSort* list, bool inCheck) {
-  if (inCheck) {
-    node.nodeState = NODE_CHECK;
-    return (unsigned)node.generateKingEvasion(list);
-  }
-  unsigned captures = 0, quiet = 0;
-  node.generateMovesC(list, &captures);
-  node.generateMovesNC(list + captures, &quiet);
-  node.nodeState = NODE_NORMAL;
-  return captures + quiet;
+  unsigned count = 0;
+  node.generateMoves(list, &count, inCheck ? 1 : 0);
+  return count;
 }
 
 inline bool sideToMoveInCheck(ChessBoardNode& node) {
@@ -87,47 +81,53 @@ u64 loneBlockers(const ChessBoardNode& node, unsigned king, u64 mine, u64 rookLi
   return result;
 }
 
+// Move-word fields of the moves the filters below do not judge: castling,
+// en passant and promotions go through the full tests.
+const u32 SPECIAL_MOVE = ChessBoardNode::SPECIAL_MOVE;
+// Move-word fields that some statistic besides the leaf count looks at.
+const u32 COUNTED_FIELDS = SPECIAL_MOVE | ChessBoardNode::CAPTURE_FIELD;
+
 // Legality without the attack test. When the side to move is not in check,
 // a move other than a king move or an en-passant capture changes the
 // attacks on its own king only by the square it leaves (the target square
 // stays or becomes occupied, and a captured piece only stops attacking), so
-// it is legal unless that square held a pinned piece.
+// it is legal unless that square held a pinned piece. `tested` holds the
+// from-squares whose moves still need makeMove's attack test: the king and
+// the pinned pieces, or every square when in check.
 struct LegalityFilter {
-  bool inCheck;
-  u64 pinned;
+  u64 tested;
 
-  LegalityFilter(ChessBoardNode& node, bool check) : inCheck(check), pinned(0) {
-    if (check) return;
-    const unsigned enemy = node.opponent * 7;
+  LegalityFilter(ChessBoardNode& node, bool inCheck) : tested(~0ULL) {
+    if (inCheck) return;
+    const unsigned side = node.sideToMove, enemy = node.opponent * 7;
     const u64 queens = node.bbPiece[enemy + QUEEN];
-    pinned = loneBlockers(node, node.kingSquare[node.sideToMove],
-                          node.bbColorPiece[node.sideToMove],
-                          node.bbPiece[enemy + ROOK] | queens, node.bbPiece[enemy + BISHOP] | queens);
+    tested = (1ULL << node.kingSquare[side]) |
+             loneBlockers(node, node.kingSquare[side], node.bbColorPiece[side],
+                          node.bbPiece[enemy + ROOK] | queens,
+                          node.bbPiece[enemy + BISHOP] | queens);
   }
-  bool legalWithoutTest(ChessMove m) const {
-    return !inCheck && m.piece() != KING && !m.isEnPassant() && !(pinned & (1ULL << m.from()));
+  // Makes a plain move (no SPECIAL_MOVE field); 1 when legal, as makeMove.
+  int makePlain(ChessBoardNode& node, ChessMove m) const {
+    return (tested & (1ULL << m.from())) ? node.makeMove(m) : node.makeLegalMove(m);
+  }
+  // Makes any move of the list; 1 when legal.
+  int make(ChessBoardNode& node, ChessMove m) const {
+    return (m.move & SPECIAL_MOVE) ? node.makeMove(m) : makePlain(node, m);
   }
 };
 
-// Makes a move of the list; 1 when legal, as makeMove.
-inline int makeListMove(ChessBoardNode& node, const LegalityFilter& filter, ChessMove m) {
-  return filter.legalWithoutTest(m) ? node.makeLegalMove(m) : node.makeMove(m);
-}
-
-// Which moves of the side to move may give check: a move that gives none
-// of these signs certainly leaves the enemy king unattacked, the others go
-// through isAttacked. A plain move (no castling, en passant or promotion)
-// attacks the enemy king only from its target square, as a piece that
-// attacks the king from there (`direct` by moving piece, computed with the
-// occupancy before the move: the square the piece leaves could only open its
-// own line if it already attacked the king, which a legal position rules
-// out), or by uncovering a slider behind the square it leaves
-// (`discoverers`). A position whose enemy king is already attacked is not
-// legal; all its moves are tested.
+// Which plain moves of the side to move may give check: a move that gives
+// none of these signs certainly leaves the enemy king unattacked, the
+// others go through isAttacked. A plain move attacks the enemy king only
+// from its target square, as a piece that attacks the king from there
+// (`direct` by moving piece, computed with the occupancy before the move:
+// the square the piece leaves could only open its own line if it already
+// attacked the king, which a legal position rules out), or by uncovering a
+// slider behind the square it leaves (`discoverers`). In a position whose
+// enemy king is already attacked (not legal) every move is tested.
 struct CheckFilter {
   u64 direct[7];
   u64 discoverers;
-  bool testAll;
 
   explicit CheckFilter(const ChessBoardNode& node) {
     const unsigned side = node.sideToMove, enemy = node.opponent;
@@ -145,13 +145,13 @@ struct CheckFilter {
     direct[QUEEN] = direct[BISHOP] | direct[ROOK];
     direct[KING] = 0;
     discoverers = loneBlockers(node, king, node.bbColorPiece[side], rookLike, bishopLike);
-    testAll = (direct[PAWN] & node.bbPiece[own + PAWN]) ||
-              (direct[KNIGHT] & node.bbPiece[own + KNIGHT]) || (direct[BISHOP] & bishopLike) ||
-              (direct[ROOK] & rookLike) || (bbKingAttack[king] & node.bbPiece[own + KING]);
+    if ((direct[PAWN] & node.bbPiece[own + PAWN]) ||
+        (direct[KNIGHT] & node.bbPiece[own + KNIGHT]) || (direct[BISHOP] & bishopLike) ||
+        (direct[ROOK] & rookLike) || (bbKingAttack[king] & node.bbPiece[own + KING]))
+      discoverers = ~0ULL;
   }
   bool mayCheck(ChessMove m) const {
-    return testAll || (m.move & (MOVE_CASTLE | MOVE_EN_PASSANT | (7u << 18))) ||
-           (direct[m.piece()] & (1ULL << m.to())) || (discoverers & (1ULL << m.from()));
+    return ((direct[m.piece()] >> m.to()) | (discoverers >> m.from())) & 1;
   }
 };
 
@@ -168,7 +168,7 @@ void ChessBoard::perft(int depth, int x) {
   if (depth > 1) {
     for (unsigned i = 0; i < count; i++) {
       ChessMove m = list[i].move;
-      if (makeListMove(node, legality, m)) perft(depth - 1, x + (int)count);
+      if (legality.make(node, m)) perft(depth - 1, x + (int)count);
       node.unMakeMove(m);
     }
     return;
@@ -180,13 +180,23 @@ void ChessBoard::perft(int depth, int x) {
   const CheckFilter checks(node);
   for (unsigned i = 0; i < count; i++) {
     ChessMove m = list[i].move;
-    if (makeListMove(node, legality, m)) {
+    bool legal, mayCheck;
+    if (m.move & SPECIAL_MOVE) {
+      legal = node.makeMove(m) != 0;
+      mayCheck = true;
+    } else {
+      legal = legality.makePlain(node, m) != 0;
+      mayCheck = checks.mayCheck(m);
+    }
+    if (legal) {
       countnode++;
-      if (m.captured()) countcapture++;
-      if (m.isEnPassant()) countep++;
-      if (m.promotion()) countpromotion++;
-      if (m.isCastle()) countcastle++;
-      if (checks.mayCheck(m) && sideToMoveInCheck(node)) {
+      if (m.move & COUNTED_FIELDS) {
+        if (m.captured()) countcapture++;
+        if (m.isEnPassant()) countep++;
+        if (m.promotion()) countpromotion++;
+        if (m.isCastle()) countcastle++;
+      }
+      if (mayCheck && sideToMoveInCheck(node)) {
         countcheck++;
         ChessMoveSort* evasions = plyMoveList[0].moves;
         unsigned n = (unsigned)node.generateKingEvasion(evasions);
