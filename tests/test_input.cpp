@@ -12,8 +12,7 @@
 namespace {
 
 // A pipe with a reader on its read end.
-class PipeInput {
-public:
+struct PipeInput {
   int fds[2];
   std::unique_ptr<InputLineReader> reader;
 
@@ -26,11 +25,10 @@ public:
     close(fds[0]);
   }
   void write(const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-      ssize_t n = ::write(fds[1], text.data() + done, text.size() - done);
+    for (size_t done = 0; done < text.size();) {
+      const ssize_t n = ::write(fds[1], text.data() + done, text.size() - done);
       ASSERT_GT(n, 0);
-      done += static_cast<size_t>(n);
+      done += (size_t)n;
     }
   }
   void closeWriter() {
@@ -39,53 +37,33 @@ public:
   }
   std::string line(size_t size = 1 << 20) {
     std::string buf(size, '\0');
-    int n = reader->readLine(&buf[0], size);
-    return n < 0 ? "<end>" : buf.substr(0, static_cast<size_t>(n));
+    const int n = reader->readLine(&buf[0], size);
+    return n < 0 ? "<end>" : buf.substr(0, (size_t)n);
   }
 };
 
 }  // namespace
 
-TEST(InputLineReader, LinesArrivingTogetherAreAllSeen) {
+TEST(InputLineReader, LinesTogetherPartialLinesAndTheEnd) {
   PipeInput in;
   EXPECT_FALSE(in.reader->lineWaiting());
-  in.write("uci\nisready\n");
+  in.write("uci\nisready\ngo dep");
   EXPECT_TRUE(in.reader->lineWaiting());
   EXPECT_EQ(in.line(), "uci");
   // The second line is in the reader's buffer, no longer in the pipe.
   EXPECT_TRUE(in.reader->lineWaiting());
   EXPECT_EQ(in.line(), "isready");
+  EXPECT_FALSE(in.reader->lineWaiting());   // a partial line waits for its end
+  in.write("th 5\r\nposition startpos\nquit");
+  EXPECT_EQ(in.line(), "go depth 5\r");     // a carriage return stays part of the line
+  EXPECT_EQ(in.line(4), "pos");             // a small buffer gets the start of the line
   EXPECT_FALSE(in.reader->lineWaiting());
-}
-
-TEST(InputLineReader, PartialLineWaitsForItsEnd) {
-  PipeInput in;
-  in.write("go dep");
-  EXPECT_FALSE(in.reader->lineWaiting());
-  in.write("th 5\r\nstop");
-  EXPECT_TRUE(in.reader->lineWaiting());
-  EXPECT_EQ(in.line(), "go depth 5\r");   // a carriage return stays part of the line
-  EXPECT_FALSE(in.reader->lineWaiting());
-  in.write("\n");
-  EXPECT_EQ(in.line(), "stop");
-}
-
-TEST(InputLineReader, EndOfInputIsReportedAfterTheLastLine) {
-  PipeInput in;
-  in.write("quit");
   in.closeWriter();
   EXPECT_TRUE(in.reader->lineWaiting());
   EXPECT_EQ(in.line(), "quit");
-  EXPECT_TRUE(in.reader->lineWaiting());   // the end itself is news
+  EXPECT_TRUE(in.reader->lineWaiting());    // the end itself is news
   EXPECT_EQ(in.line(), "<end>");
   EXPECT_EQ(in.line(), "<end>");
-}
-
-TEST(InputLineReader, SmallBufferGetsTheStartOfTheLine) {
-  PipeInput in;
-  in.write("position startpos\nnext\n");
-  EXPECT_EQ(in.line(4), "pos");
-  EXPECT_EQ(in.line(), "next");
 }
 
 TEST(InputLineReader, LongLinesAreReadWholeUpToTheLimit) {
