@@ -6,6 +6,9 @@
 #   make test       install what is missing, build and test both programs,
 #                   then an x86-64 sanitizer build (tests named *Deep* skipped),
 #                   then short UCI matches and a short xboard match
+#   make test EMULATE32=1
+#                   the same, with the 32-bit programs run under qemu-i386 as
+#                   on a machine whose kernel does not run them
 #   make bench      release build, then every bench/*.sh
 #   make clean      remove build/
 
@@ -20,6 +23,12 @@ B32      := $(BUILD)/cmake32
 BASAN    := $(BUILD)/cmake-asan
 
 CTEST_FLAGS := --output-on-failure --timeout 600 -j$(NPROC)
+
+# How 32-bit programs run here ("native" or the emulator's path): probed in
+# the recipes, after the packages are installed. EMULATE32=1 forces the
+# emulator.
+export EMULATE32
+PROBE32 := bash scripts/probe32.sh
 
 # Each build tree is built with all cores by its own make, outside this
 # make's job server (so "make -j" here does not clash with it).
@@ -50,13 +59,23 @@ quarvel: deps
 	$(call configure,$(B64),$(CONFIG64))
 	$(BUILDTREE) $(B64) --parallel $(NPROC) --target quarvel
 
+# The 32-bit tree names the emulator, or none, so that its tests start
+# every 32-bit program the way this machine can run it.
+define configure32
+	@emu=$$($(PROBE32)) || exit 1; [ "$$emu" = native ] && emu=; \
+	$(CMAKE) -S . -B $(B32) $(CONFIG32) "-DCMAKE_CROSSCOMPILING_EMULATOR=$$emu" \
+	    > $(B32).configure.log || { cat $(B32).configure.log; exit 1; }
+endef
+
 quarvel32: deps
 	@mkdir -p $(BUILD)
-	$(call configure,$(B32),$(CONFIG32))
+	$(configure32)
 	$(BUILDTREE) $(B32) --parallel $(NPROC) --target quarvel
 
+# The program's normal end ("quit", end of input) has exit status 1, and a
+# tool's result may be 0 or 1: neither is a failure of make.
 run: quarvel
-	@exec ./$(BUILD)/quarvel $(ARGS)
+	@./$(BUILD)/quarvel $(ARGS); status=$$?; [ $$status -le 1 ] || exit $$status
 
 build64: deps
 	@mkdir -p $(BUILD)
@@ -65,7 +84,7 @@ build64: deps
 
 build32: deps
 	@mkdir -p $(BUILD)
-	$(call configure,$(B32),$(CONFIG32))
+	$(configure32)
 	$(BUILDTREE) $(B32) --parallel $(NPROC)
 
 build-asan: deps
@@ -79,6 +98,8 @@ test64: build64
 
 test32: build32
 	@echo "=== tests: 32-bit x86 release ==="
+	@emu=$$($(PROBE32)); [ "$$emu" = native ] && echo "32-bit programs: native" \
+	    || echo "32-bit programs: under $$(basename $$emu)"
 	cd $(B32) && $(CTEST) $(CTEST_FLAGS)
 
 test-asan: build-asan
@@ -90,7 +111,9 @@ test-asan: build-asan
 test-match: quarvel quarvel32
 	@echo "=== UCI matches: x86-64 and 32-bit x86 ==="
 	python3 scripts/uci_match.py --short --quarvel $(BUILD)/quarvel
-	python3 scripts/uci_match.py --short --quarvel $(BUILD)/quarvel32
+	@emu=$$($(PROBE32)); [ "$$emu" = native ] && emu=; \
+	echo "python3 scripts/uci_match.py --short --quarvel $(BUILD)/quarvel32 $${emu:+--emulator $$emu}"; \
+	python3 scripts/uci_match.py --short --quarvel $(BUILD)/quarvel32 $${emu:+--emulator $$emu}
 
 # A short match in Debian's xboard GUI on Xvfb against Fairy-Max, with a
 # clock and pondering; the saved games are checked.

@@ -610,6 +610,9 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--quarvel", default=os.path.join(root, "build", "quarvel"),
                         help="the program under test (default build/quarvel)")
+    parser.add_argument("--emulator", default="",
+                        help="start the program under test through this emulator "
+                             "(qemu-i386 for the 32-bit build where the kernel cannot run it)")
     parser.add_argument("--opponent", default="self",
                         help="self, stockfish, glaurung, or a path to a UCI engine")
     parser.add_argument("--elo", type=int, default=1350,
@@ -632,7 +635,10 @@ def main():
 
     if args.short:
         runs = [("self", True), ("stockfish", True)]
-        args.games, args.tc, args.max_plies = 2, "2+0.05", 160
+        # An emulated program runs about four times slower: its clock is
+        # four times longer, so that the games test the engine, not the
+        # emulator's speed.
+        args.games, args.tc, args.max_plies = 2, "8+0.2" if args.emulator else "2+0.05", 160
     else:
         runs = [(args.opponent, args.ponder)]
     base, _, inc = args.tc.partition("+")
@@ -642,15 +648,16 @@ def main():
         print("no program at %s (build it with make)" % args.quarvel)
         return 1
 
+    quarvel_argv = ([args.emulator] if args.emulator else []) + [args.quarvel]
     faults, totals = [], {"win": 0, "draw": 0, "loss": 0}
     for opponent_name, ponder in runs:
         openings = read_openings(args.openings, args.games, args.seed)
         stderr_file = tempfile.TemporaryFile()
-        quarvel = Player(Engine([args.quarvel], "Quarvel", stderr_file), True, ponder)
+        quarvel = Player(Engine(quarvel_argv, "Quarvel", stderr_file), True, ponder)
         options = [("Ponder", "true")] if ponder else []
         quarvel.engine.start(options)
         if opponent_name == "self":
-            opponent = Player(Engine([args.quarvel], "Quarvel-2", stderr_file), True, ponder)
+            opponent = Player(Engine(quarvel_argv, "Quarvel-2", stderr_file), True, ponder)
             opponent.engine.start(options)
         else:
             path = opponent_name if os.sep in opponent_name else ensure_opponent(opponent_name)

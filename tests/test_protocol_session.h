@@ -16,6 +16,7 @@
 
 #include "protocol/chessboarduci.h"
 #include "tests/support/child_process.h"
+#include "tests/support/slowdown.h"
 #include "tests/support/test_paths.h"
 
 namespace e2e {
@@ -25,13 +26,7 @@ using testsupport::Millis;
 using Clock = std::chrono::steady_clock;
 using Lines = std::vector<std::string>;
 
-// The engine runs several times slower under the sanitizers: time bounds
-// that depend on its speed are scaled, and loops are shortened.
-#ifdef QUARVEL_SANITIZE
-const int kSlowdown = 8;
-#else
-const int kSlowdown = 1;
-#endif
+using testsupport::kSlowdown;
 
 inline Millis scaled(int ms) { return Millis(ms * kSlowdown); }
 

@@ -77,10 +77,12 @@ TEST(WinboardSession, ForceModeUndoAndRemoveKeepTheBoardWithTheGui) {
 
 TEST(WinboardSession, PonderingSeesClocksAndMovesWrittenTogether) {
   // Five minutes for 40 moves, so a think spends seconds unless the
-  // engine's own clock ("time": one second) says otherwise.
+  // engine's own clock ("time") says otherwise: ten seconds for the first
+  // move, enough for a line with an expected reply on a slow machine, then
+  // one second.
   Session s;
   s.xboard();
-  s.sendAll({"new", "hard", "nopost", "level 40 5 0", "time 100", "otim 30000", "e2e4"});
+  s.sendAll({"new", "hard", "nopost", "level 40 5 0", "time 1000", "otim 30000", "e2e4"});
   Referee r;
   ASSERT_TRUE(r.playAll({"e2e4", s.waitMove(scaled(20000))}));
   auto hint = s.waitFor("Hint: ", scaled(5000)).value_or("no hint: ");

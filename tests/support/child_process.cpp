@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <system_error>
@@ -78,6 +80,29 @@ void drainFd(int& fd, std::string& sink, bool& eof) {
     }
 }
 
+// True when `path` is a 32-bit x86 ELF program: ELF magic, class 1 (32-bit),
+// machine 3 (i386).
+bool isI386Program(const std::string& path) {
+    unsigned char header[20] = {};
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const ssize_t n = ::read(fd, header, sizeof header);
+    ::close(fd);
+    return n == static_cast<ssize_t>(sizeof header) && std::memcmp(header, "\x7f" "ELF", 4) == 0 &&
+           header[4] == 1 && header[18] == 3 && header[19] == 0;
+}
+
+// The command that starts `program`. Where the build names an emulator (a
+// machine whose kernel does not run 32-bit x86 programs), a 32-bit program
+// starts through it, by its real path: "/proc/self/exe" would name the
+// emulator itself once it runs.
+std::vector<std::string> commandFor(const std::string& program) {
+    const std::string emulator = QUARVEL_EMULATOR;
+    if (emulator.empty() || !isI386Program(program)) return {program};
+    char resolved[PATH_MAX];
+    return {emulator, ::realpath(program.c_str(), resolved) ? std::string(resolved) : program};
+}
+
 }  // namespace
 
 std::string ExitStatus::describe() const {
@@ -99,9 +124,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 
     // 1. Everything the child needs is prepared before fork: after it, only
     //    async-signal-safe calls are made in the child.
-    std::vector<std::string> argvStrings;
-    argvStrings.reserve(args.size() + 1);
-    argvStrings.push_back(program);
+    std::vector<std::string> argvStrings = commandFor(program);
     argvStrings.insert(argvStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& s : argvStrings) argv.push_back(s.data());
