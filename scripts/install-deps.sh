@@ -5,8 +5,9 @@
 set -euo pipefail
 
 # Build tools, the 32-bit multilib compilers, GoogleTest (sources for the
-# 32-bit and sanitizer builds, library for the x86-64 fallback).
-PACKAGES=(cmake g++ g++-multilib googletest libgtest-dev make)
+# 32-bit and sanitizer builds, library for the x86-64 fallback), and
+# pgn-extract, whose ECO collection the book-building tests read.
+PACKAGES=(cmake g++ g++-multilib googletest libgtest-dev make pgn-extract)
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
