@@ -47,7 +47,7 @@ struct ChessGameOpening {
 // every sequence stands before the longer ones that begin with it.
 class ChessGameOpeningList {
 public:
-  static const u32 NO_PARENT = 0xFFFFFFFFu;
+  static constexpr u32 NO_PARENT = 0xFFFFFFFFu;
 
   struct Entry {
     u32 parent;                       // the sequence without its last move

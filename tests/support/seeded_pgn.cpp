@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "tests/support/test_board.h"
+#include "protocol/chessboarduci.h"
 
 namespace testsupport {
 
@@ -29,7 +30,9 @@ bool writeSeededPgn(const std::string& path, unsigned games, unsigned plies, uns
   std::mt19937 rng(seed);
   std::geometric_distribution<unsigned> pick(0.55);
   static const char* const RESULTS[3] = {"1-0", "0-1", "1/2-1/2"};
-  auto board = newBoard<TestBoard>(nullptr, 1);
+  std::unique_ptr<ChessBoardUCI> board(new ChessBoardUCI());
+  board->init(1);
+  board->newGame();
   ChessBoardNode& node = board->currentNode;
   for (unsigned g = 0; g < games; g++) {
     board->newGame();

@@ -1,16 +1,19 @@
 #include "tests/support/stepwise_book.h"
 
 #include <algorithm>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
-#include "tests/support/test_board.h"
+#include "protocol/chessboarduci.h"
 
 namespace testsupport {
 
 bool stepwiseBuildBook(const std::string& pgnFile, const std::string& bookFile, int depth,
                        int minCount) {
-  auto board = newBoard<TestBoard>(nullptr, 1);
+  std::unique_ptr<ChessBoardUCI> board(new ChessBoardUCI());
+  board->init(1);
+  board->newGame();
   ChessGameOpeningList list;
   if (!board->gameLibrary.searchOpening(pgnFile, depth, list)) return false;
   ChessOpeningBook& book = board->openingBook;

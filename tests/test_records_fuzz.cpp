@@ -1,0 +1,139 @@
+// Seeded, bounded fuzzing of the record readers: hostile and mutated PGN,
+// EPD, perft-suite and book files through the readers, the book builder,
+// replay and both tools. Each must end normally (the sanitizer build turns
+// any memory or undefined-behaviour fault into a failure).
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_board.h"
+#include "tests/support/test_paths.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+const std::string PGN =
+    "[Event \"F\"]\n[Result \"1-0\"]\n[WhiteELO \"2000\"]\n\n1. e4 {c} e5 2. Nf3 $1 (2. d4 exd4) 2... Nc6 "
+    "3. Bb5 a6 4. Ba4 Nf6 5. O-O Be7 6. Re1 b5 7. Bb3 d6 8. c3 O-O 9. h3 1-0\n\n";
+const std::string EPD =
+    "6k1/5ppp/8/8/8/8/8/R5K1 w - - bm Ra8#; id \"a\";\n"
+    "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - bm Bb5; id \"b\";\n";
+
+// Hostile texts built around a sound sample.
+std::vector<std::string> hostile(const std::string& sound, std::mt19937& rng) {
+  std::string garbage, crOnly = sound, withNul = sound;
+  for (int i = 0; i < 4096; i++) garbage += (char)(rng() & 0xFF);
+  for (char& c : crOnly) c = c == '\n' ? '\r' : c;
+  for (size_t i = 5; i < withNul.size(); i += 17) withNul[i] = '\0';
+  std::string crlf;
+  for (char c : sound) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return {garbage, crOnly, withNul, crlf, "{" + sound, "[Event \"" + sound, "1. e4 (" + sound,
+          sound + std::string(5000, 'x') + " " + std::string(5000, ';'),
+          "1. e4 " + std::string(200, '(') + "d4 " + std::string(200, ')') + " e5 1-0\n" + sound,
+          std::string(10000, '(') + sound, std::string(10000, '{') + std::string(10000, '}') + sound,
+          "[" + std::string(5000, 'N') + " \"" + std::string(5000, 'v') + "\"]\n" + sound, ""};
+}
+
+// The sample with a few random edits: bytes changed, inserted (often PGN
+// or EPD punctuation), deleted, or a stretch repeated.
+std::string mutate(std::string s, std::mt19937& rng) {
+  static const std::string special = "[]{}()\"$.;-/*0123456789 \n\r\tabcdefghNBRQKOx=+#";
+  for (int edits = 1 + rng() % 8; edits > 0 && !s.empty(); edits--) {
+    const size_t at = rng() % s.size();
+    switch (rng() % 4) {
+      case 0: s[at] = (char)(rng() & 0xFF); break;
+      case 1: s.insert(at, 1, special[rng() % special.size()]); break;
+      case 2: s.erase(at, 1 + rng() % 8); break;
+      default: s.insert(at, s.substr(at, rng() % 64)); break;
+    }
+  }
+  return s;
+}
+
+std::vector<std::string> corpus(const std::string& sound, unsigned seed, int mutants) {
+  std::mt19937 rng(seed);
+  std::vector<std::string> texts = hostile(sound, rng);
+  for (int i = 0; i < mutants; i++) texts.push_back(mutate(sound + sound, rng));
+  return texts;
+}
+
+// A tool run ends by itself with status 0 or 1 and at most its one error line.
+void expectCleanRun(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {testsupport::programPath()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  auto r = testsupport::runCommand(argv, std::chrono::seconds(120), "uci\nquit\n");
+  EXPECT_TRUE(r.status.exited && (r.status.code == 0 || r.status.code == 1)) << r.status.describe() << r.err;
+  EXPECT_LE(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+}  // namespace
+
+TEST(RecordsFuzz, PgnReadersBuilderAndReplay) {
+  TempDir dir;
+  auto board = newTestBoard();
+  std::mt19937 rng(77);
+  const std::vector<std::string> texts = corpus(PGN, 1, 120);
+  for (size_t i = 0; i < texts.size(); i++) {
+    const std::string pgn = dir.write("f.pgn", texts[i]);
+    ChessGameLibrary library;
+    library.load(pgn);
+    for (ChessGame* g : library.gameList) board->playGame(g);
+    const int depth = (int)(rng() % 40) - 2;
+    board->buildOpeningBook(pgn, dir.path + "/f.bin", depth, (int)(rng() % 3));
+    board->loadOpeningBook(dir.path + "/f.bin");
+    board->unloadOpeningBook();
+    if (i % 16 == 0) expectCleanRun({"-buildbook", pgn, dir.path + "/tool.bin", std::to_string(depth), "1"});
+  }
+  expectCleanRun({"-buildbook", dir.folder("folder.pgn"), dir.path + "/tool.bin", "8", "1"});
+}
+
+TEST(RecordsFuzz, BookFiles) {
+  TempDir dir;
+  auto board = newTestBoard();
+  ASSERT_EQ(board->buildOpeningBook(dir.write("g.pgn", PGN + PGN), dir.path + "/b.bin", 12, 1), BOOK_BUILT);
+  const std::string sound = TempDir::read(dir.path + "/b.bin");
+  std::mt19937 rng(3);
+  for (int i = 0; i < 300; i++) {
+    std::string bytes = sound;
+    for (int k = 0; k < 4; k++) bytes[12 + rng() % (bytes.size() - 12)] = (char)(rng() & 0xFF);
+    ChessOpeningBook book;
+    if (!book.load(dir.write("m.bin", bytes))) continue;
+    for (const ChessOpeningBookNode& node : book.nodes) {
+      book.showMoves(node.key);
+      book.findMove(node.key);
+      // The book stays in key order, so that every key is found.
+      EXPECT_EQ(book.findPositionFast(node.key), &node);
+    }
+  }
+}
+
+TEST(RecordsFuzz, EpdAndPerftSuites) {
+  TempDir dir;
+  auto board = newTestBoard();
+  board->setEngineSearchMode(MODE_DEPTH, 1, 0);
+  const std::vector<std::string> texts = corpus(EPD, 2, 60);
+  for (size_t i = 0; i < texts.size(); i++) {
+    const std::string epd = dir.write("f.epd", texts[i]);
+    board->runEvalTestSuite(epd);
+    testing::internal::CaptureStdout();
+    board->runTestSuite(epd);
+    testing::internal::GetCapturedStdout();
+    // Perft lines with at most two depth fields keep the counts small.
+    std::string perft;
+    size_t start = 0;
+    for (size_t end; (end = texts[i].find('\n', start)) != std::string::npos; start = end + 1) {
+      const std::string line = texts[i].substr(start, end - start + 1);
+      if (std::count(line.begin(), line.end(), ';') <= 2) perft += line;
+    }
+    testing::internal::CaptureStdout();
+    board->runPerftSuite(dir.write("p.epd", perft));
+    testing::internal::GetCapturedStdout();
+    if (i % 12 == 0) expectCleanRun({"-testsuite", epd, "0"});
+  }
+  expectCleanRun({"-testsuite", dir.folder("folder.epd"), "0"});
+}
