@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/seeded_pgn.h"
-#include "tests/support/stepwise_book.h"
+#include "bench/book/seeded_pgn.h"
+#include "bench/book/stepwise_book.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   const std::string pgn = dir + "/seeded.pgn";
 
   auto start = std::chrono::steady_clock::now();
-  if (!testsupport::writeSeededPgn(pgn, games, PLIES, SEED)) {
+  if (!bookbench::writeSeededPgn(pgn, games, PLIES, SEED)) {
     fprintf(stderr, "cannot write %s\n", pgn.c_str());
     return 1;
   }
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     const int status = run({program, "-buildbook", pgn, book, std::to_string(DEPTH),
                             std::to_string(count)}, &seconds, &peakMB);
     start = std::chrono::steady_clock::now();
-    const bool built = testsupport::stepwiseBuildBook(pgn, reference, DEPTH, count);
+    const bool built = bookbench::stepwiseBuildBook(pgn, reference, DEPTH, count);
     const double stepwiseSeconds = secondsSince(start);
     const std::string bytes = contents(book);
     const bool identical = built && status == 1 && bytes == contents(reference);

@@ -1,4 +1,4 @@
-#include "tests/support/stepwise_book.h"
+#include "bench/book/stepwise_book.h"
 
 #include <algorithm>
 #include <memory>
@@ -7,7 +7,7 @@
 
 #include "protocol/chessboarduci.h"
 
-namespace testsupport {
+namespace bookbench {
 
 bool stepwiseBuildBook(const std::string& pgnFile, const std::string& bookFile, int depth,
                        int minCount) {
@@ -55,4 +55,4 @@ bool stepwiseBuildBook(const std::string& pgnFile, const std::string& bookFile, 
   return book.save(bookFile) == 1;
 }
 
-}  // namespace testsupport
+}  // namespace bookbench

@@ -6,11 +6,11 @@
 
 #include <string>
 
-namespace testsupport {
+namespace bookbench {
 
 // Builds the book of the PGN file into bookFile; false when the PGN cannot
 // be read or the book not written.
 bool stepwiseBuildBook(const std::string& pgnFile, const std::string& bookFile, int depth,
                        int minCount);
 
-}  // namespace testsupport
+}  // namespace bookbench

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace testsupport {
+namespace bookbench {
 
 // Writes `games` games of up to `plies` plies to path, each move drawn
 // from the moves of its position with a strong bias towards a few of them
@@ -13,4 +13,4 @@ namespace testsupport {
 // same file. False when the file cannot be written.
 bool writeSeededPgn(const std::string& path, unsigned games, unsigned plies, unsigned seed);
 
-}  // namespace testsupport
+}  // namespace bookbench

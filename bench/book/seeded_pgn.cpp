@@ -1,4 +1,4 @@
-#include "tests/support/seeded_pgn.h"
+#include "bench/book/seeded_pgn.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,7 +9,7 @@
 
 #include "protocol/chessboarduci.h"
 
-namespace testsupport {
+namespace bookbench {
 
 namespace {
 
@@ -72,4 +72,4 @@ bool writeSeededPgn(const std::string& path, unsigned games, unsigned plies, uns
   return fclose(out) == 0;
 }
 
-}  // namespace testsupport
+}  // namespace bookbench
