@@ -62,8 +62,6 @@ public:
   // Merges every prefix of the line: a sequence already listed adds one
   // game and the line's results, a new one is appended with them.
   void addOpening(ChessGameOpening& opening);
-  // The index of the sequence of `parent` followed by text, or NO_PARENT.
-  u32 find(u32 parent, const char* text) const;
 
 private:
   // Open-addressing index of the entries by (parent, text): entry index + 1

@@ -39,12 +39,6 @@ void ChessGameOpeningList::grow() {
     index[slotOf(entries[i].parent, entries[i].text)] = i + 1;
 }
 
-u32 ChessGameOpeningList::find(u32 parent, const char* text) const {
-  if (index.empty()) return NO_PARENT;
-  const u32 found = index[slotOf(parent, text)];
-  return found ? found - 1 : NO_PARENT;
-}
-
 void ChessGameOpeningList::addOpening(ChessGameOpening& opening) {
   // Prefixes in increasing length: the prefix of length L extends the
   // entry of the prefix of length L - 1.
