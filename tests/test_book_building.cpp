@@ -56,6 +56,8 @@ TEST(BookBuilding, SequenceListOfTheScan) {
       // A NAG on White's last move and "0-1" alone end their game cleanly.
       {"1. e4 $1 1-0\n1. d4 d5 1-0\n", "d4:1/0/0/0 d4.d5:1/0/0/0"},
       {"0-1\n\n[Result \"1-0\"]\n1. d4 d5 1-0", "d4:1/1/0/0 d4.d5:1/1/0/0"},
+      // A "]" inside a value does not spoil the next tag's name.
+      {"[Event \"x]y\"]\n[Result \"0-1\"]\n1. e4 e5 0-1\n", "e4:1/0/1/0 e4.e5:1/0/1/0"},
       // After its plies a game is skipped up to a line that starts with "[".
       {"1. e4 e5 2. Nf3 *\n1. d4 d5 *\n[Event \"x\"]\n1. c4 c5 *\n",
        "e4:1/0/0/0 e4.e5:1/0/0/0 c4:1/0/0/0 c4.c5:1/0/0/0"},

@@ -84,7 +84,7 @@ TEST(TestSuites, EvaluationSymmetryOfWac) {
   EXPECT_EQ(score.total, lines);
   EXPECT_EQ(score.good, positions);
   EXPECT_GE(positions, 199);
-  TempDir dir;   // a mirror that cannot be set up is not symmetric
+  TempDir dir;   // a position that cannot be set up is not symmetric
   EXPECT_EQ(board->runEvalTestSuite(dir.write("k.epd", "8/8/8/8/8/8/8/8 w - - bm Ke2; id \"x\";\n")).good, 0);
 }
 
