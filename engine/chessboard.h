@@ -10,6 +10,7 @@
 #include "engine/types.h"
 #include "records/gamelibrary.h"
 #include "records/openingbook.h"
+#include "records/testsuite.h"
 
 // One per-ply move list; its count lives in the code that fills it.
 struct PlyMoveList {
@@ -215,4 +216,23 @@ public:
   void unloadOpeningBook();
 
   // ---- book building, game replay and saving, test suites ----
+  // Adds the opening lines of at most depth plies that at least minCount
+  // games of the PGN file share to the book and writes the book file; one
+  // of the BOOK_ results. Leaves the start position with an empty record.
+  int buildOpeningBook(const std::string& pgnFile, const std::string& bookFile, int depth,
+                       int minCount);
+  // Solves every position of an EPD file with one think each and prints
+  // the report.
+  TestSuiteScore runTestSuite(const std::string& epdFile);
+  // Checks that each EPD position evaluates as its colour-mirrored twin.
+  TestSuiteScore runEvalTestSuite(const std::string& epdFile);
+  // Checks the perft counts of each line of a perft-suite file.
+  TestSuiteScore runPerftSuite(const std::string& perftFile);
+  // Replaces the game library by the games of a PGN file; 1 when read.
+  int loadGameLibrary(const std::string& fileName);
+  // Replays a game into the game record and rewinds to its start; 0 for
+  // no game.
+  int playGame(ChessGame* game);
+  // Writes the game on the board as a PGN tag section; 1 when written.
+  int saveGame(const std::string& fileName);
 };

@@ -12,16 +12,21 @@ namespace {
 // Piece letters by piece code; pawns and no piece write nothing.
 const char PieceName[] = "  NBRQK";
 
-// Appends text to out at *pos.
+// Longest text the writers produce: out holds 12 bytes. A malformed word
+// (every flag set) would ask for more; its text is cut there.
+const size_t MOVE_TEXT_MAX = 11;
+
+// Appends text to out at *pos, within MOVE_TEXT_MAX characters.
 inline void put(char* out, size_t* pos, const char* text) {
   size_t n = strlen(text);
+  if (n > MOVE_TEXT_MAX - *pos) n = MOVE_TEXT_MAX - *pos;
   memcpy(out + *pos, text, n);
   *pos += n;
   out[*pos] = 0;
 }
 
 inline void putChar(char* out, size_t* pos, char c) {
-  out[(*pos)++] = c;
+  if (*pos < MOVE_TEXT_MAX) out[(*pos)++] = c;
   out[*pos] = 0;
 }
 
@@ -140,8 +145,15 @@ int ChessBoard::createMove(char* text, ChessMove& move) {
         piece = PAWN;
         break;
     }
-    // 4. A from rank, or a from file followed by a file or a capture.
-    if (isRankChar(text[p])) {
+    // 4. A from square (both file and rank, as written when three pieces
+    //    reach the target: Qh4e1), a from rank, or a from file followed by
+    //    a file or a capture.
+    if (isFileChar(text[p]) && isRankChar(text[p + 1]) &&
+        (isFileChar(text[p + 2]) || text[p + 2] == 'x')) {
+      fromFile = text[p] - 'a';
+      fromRank = text[p + 1] - '1';
+      p += 2;
+    } else if (isRankChar(text[p])) {
       fromRank = text[p] - '1';
       p++;
     } else if (isFileChar(text[p]) && (isFileChar(text[p + 1]) || text[p + 1] == 'x')) {

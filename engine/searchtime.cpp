@@ -65,8 +65,9 @@ int ChessBoard::checkSearchTime() {
   }
 
   // 3-4. On a tick, a waiting line is read and executed by the front-end,
-  //      which may set the stop code.
-  if (!tick || !getInput()) return 1;
+  //      which may set the stop code. A test-suite run reads no input: it
+  //      runs before any protocol is chosen.
+  if (!tick || testSuiteMode || !getInput()) return 1;
   onParseInputCommand();
   return stopSearch == STOP_NONE ? 1 : 0;
 }

@@ -38,6 +38,14 @@ static bool runTool(int argc, char** argv, const char* wordSize, int* result) {
     *result = 1;
     return true;
   }
+  if (strcmp(tool, "-testsuite") == 0 && (argc == 3 || argc == 4)) {
+    *result = cmdRunTestSuite(argv[2], argc == 4 ? readNumber(argv[3]) : 5);
+    return true;
+  }
+  if (strcmp(tool, "-buildbook") == 0 && argc == 6) {
+    *result = cmdBuildBook(argv[2], argv[3], readNumber(argv[4]), readNumber(argv[5]));
+    return true;
+  }
   bool withFen = argc == 5 && strcmp(argv[3], "-fen") == 0;
   if (strcmp(tool, "-perft") == 0 && (argc == 3 || withFen)) {
     *result = cmdPerft(readNumber(argv[2]), withFen ? argv[4] : nullptr);

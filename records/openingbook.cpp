@@ -47,6 +47,11 @@ ChessOpeningBookNode emptyNode(u64 key) {
   return node;
 }
 
+// Ascending order of key, compared unsigned: the order findMove searches.
+bool keyLess(const ChessOpeningBookNode& a, const ChessOpeningBookNode& b) {
+  return a.key < b.key;
+}
+
 // Reads the whole stream; false on a read error.
 bool readAll(FILE* file, std::vector<u8>& data) {
   u8 chunk[65536];
@@ -187,6 +192,9 @@ int ChessOpeningBook::load(const std::string& fileName) {
     Log::print(17, "Bad opening book format : %s", fileName.c_str());
     return 0;
   }
+  // A file out of key order (edited by hand, written by another tool) is
+  // put in order, or the binary search of findMove would miss keys.
+  if (!ascending) std::sort(nodes.begin(), nodes.end(), keyLess);
   return 1;
 }
 
@@ -203,10 +211,7 @@ int ChessOpeningBook::save(const std::string& fileName) {
         if (node.moves[j].games > node.moves[i].games) std::swap(node.moves[i], node.moves[j]);
   }
   // 2. The nodes in ascending order of key (keys are unique), as findMove needs.
-  std::sort(nodes.begin(), nodes.end(),
-            [](const ChessOpeningBookNode& a, const ChessOpeningBookNode& b) {
-              return a.key < b.key;
-            });
+  std::sort(nodes.begin(), nodes.end(), keyLess);
 
   // 3. The file image, each field with its own width.
   std::vector<u8> out;

@@ -34,7 +34,7 @@ public:
 class ChessOpeningBook {
 public:
   // Book positions; findMove needs them in ascending order of key, which
-  // save leaves and load keeps.
+  // save and load leave.
   std::vector<ChessOpeningBookNode> nodes;
 
   // Adds one move to the node of the key, appending the node when missing.

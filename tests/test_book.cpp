@@ -172,7 +172,8 @@ TEST_F(BookFile, HandWrittenLayoutAndRoundTrips) {
 
 TEST_F(BookFile, LoadMergesRepeatedKeysLikeAddingMoves) {
   // Version 2, keys 5, 3, 9 (no moves), 5 again with a repeated move: the
-  // records of key 5 merge, file order is kept.
+  // records of key 5 merge, and the nodes are put in key order, so that
+  // both keys are found.
   std::vector<u8> bytes = {'B', 'O', 'O', 'K', 0x02, 0, 0, 0, 4, 0, 0, 0};
   auto node = [&](u8 key, std::vector<u8> moves) {
     bytes.insert(bytes.end(), {key, 0, 0, 0, 0, 0, 0, 0, (u8)moves.size(), 0, 0, 0});
@@ -186,10 +187,12 @@ TEST_F(BookFile, LoadMergesRepeatedKeysLikeAddingMoves) {
   ChessOpeningBook book;
   ASSERT_EQ(book.load(path), 1);
   ASSERT_EQ(book.nodes.size(), 2u);
-  EXPECT_EQ(book.nodes[0].key, 5u);
-  ASSERT_EQ(book.nodes[0].count, 3u);
-  EXPECT_EQ(book.nodes[0].moves[2].move, ChessMove(4));
-  EXPECT_EQ(book.nodes[1].key, 3u);
+  EXPECT_EQ(book.nodes[0].key, 3u);
+  EXPECT_EQ(book.nodes[1].key, 5u);
+  ASSERT_EQ(book.nodes[1].count, 3u);
+  EXPECT_EQ(book.nodes[1].moves[2].move, ChessMove(4));
+  EXPECT_EQ(book.findMove(3), ChessMove(7));
+  EXPECT_NE(book.findMove(5), ChessMove(0));
 }
 
 TEST_F(BookFile, BadFilesLeaveTheBookEmptyAndFailedSavesSaySo) {

@@ -27,6 +27,8 @@ TEST(MoveText, LongAlgebraic) {
       // The longest texts, with the marker, still fit 12 bytes.
       {ChessMove::make(36, 43, PAWN, PAWN, 0, MOVE_EN_PASSANT | MOVE_MATE), "e5xd6 e.p #"},
       {ChessMove::make(52, 59, PAWN, ROOK, QUEEN, MOVE_CHECK), "e7xd8=Q +"},
+      // A malformed word (a book file may hold any) is cut to fit.
+      {ChessMove::make(1, 18, KNIGHT, PAWN, QUEEN, MOVE_EN_PASSANT | MOVE_CHECK), "Nb1xc3 e.p="},
   };
   for (const auto& c : cases) {
     char out[12];
@@ -77,10 +79,11 @@ TEST(MoveText, ReadsShortAlgebraic) {
       {START, "e5", ""}, {START, "Nf4", ""}, {START, "Pe4", ""}, {START, "nf3", ""}, {START, "O-O", ""},
       {START, "", ""}, {START, "N", ""}, {START, "e", ""}, {START, "Nf", ""}, {START, "Nx", ""},
       {START, "=", ""}, {START, "e8=", ""}, {START, "N1", ""}, {START, "Nbx", ""},
-      // Disambiguation; without it the first listed move. "Qh4e1" reads
-      // as a queen move to h4.
+      // Disambiguation by file, rank or both (three queens reach e1);
+      // without it the first listed move.
       {KNIGHTS, "N1f3", "g1f3"}, {KNIGHTS, "N5f3", "e5f3"}, {KNIGHTS, "Nef3", "e5f3"}, {KNIGHTS, "Nf3", "g1f3"},
-      {"1k6/8/8/8/4Q3/8/8/K6Q w - - 0 1", "Qh4e1", "h1h4"},
+      {"1k6/8/8/8/4Q2Q/8/8/K6Q w - - 0 1", "Qh4e1", "h4e1"}, {"1k6/8/8/8/4Q2Q/8/8/K6Q w - - 0 1", "Qh1xe1", "h1e1"},
+      {"1k6/8/8/8/4Q3/8/8/K6Q w - - 0 1", "Qh4e1", ""},
       // A capture sign onto an empty square adds nothing, a capture
       // without the sign still captures, en passant gets its own word.
       {CAPTURE, "Nxe4", "c3e4"}, {CAPTURE, "Nd5", "c3d5"}, {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "exd6", "e5d6"},

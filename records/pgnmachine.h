@@ -1,0 +1,175 @@
+// The character state machine shared by the two PGN scanners, the game
+// library's reader and the opening-book builder's scan. It follows tags,
+// comments, variations and the move numbers, NAGs and results of move
+// text, and hands what it finds to the scanner:
+//   void tagValue(const char* name, const char* value);
+//   void moveRead(const char* text);   // the sub-state is already the next
+//   void nagRead(const char* text);
+//   void gameEnded();                  // before the machine's own reset
+//   void feed(char c);                 // the scanner's entry for a character
+#pragma once
+
+#include <cstdio>
+
+#include "records/gamelibrary.h"
+#include "records/pgntext.h"
+
+namespace pgn {
+
+enum State { BETWEEN_GAMES, TAG, VARIATION, COMMENT, MOVE_TEXT, SKIP };
+
+// Sub-states of move text, held in the same flag as the tag's in-quotes flag.
+enum { WAIT_NUMBER = 0, WHITE_MOVE = 1, BLACK_MOVE = 2, READ_NAG = 3 };
+
+template <class Scanner, size_t TokenSize>
+class Machine {
+protected:
+  State state = BETWEEN_GAMES;
+  int flag = 0;
+  bool blackNext = false;                // the next move number leads to Black's move
+  int depth = 0;                         // nesting of the comment or variation
+  State savedState = BETWEEN_GAMES;      // where the comment or variation began
+  int savedFlag = 0;
+  Token<TokenSize> token;
+  char tagName[PGN_TAG_TEXT_MAX + 1] = "";
+
+  // One character in any state but SKIP, which is the scanner's own.
+  void step(char c) {
+    switch (state) {
+      case BETWEEN_GAMES: betweenGames(c); break;
+      case TAG: tag(c); break;
+      case VARIATION: skipped(c, '(', ')'); break;
+      case COMMENT: skipped(c, '{', '}'); break;
+      case MOVE_TEXT: moveText(c); break;
+      case SKIP: break;
+    }
+  }
+
+  void startTag() {
+    state = TAG;
+    flag = 0;
+    token.clear();   // a tag name starts with the tag
+  }
+
+  void endGame() {
+    self().gameEnded();
+    token.clear();
+    flag = WAIT_NUMBER;
+    state = BETWEEN_GAMES;
+    blackNext = false;
+  }
+
+private:
+  Scanner& self() { return static_cast<Scanner&>(*this); }
+
+  void open(State inner) {
+    depth++;
+    savedState = state;
+    savedFlag = flag;
+    state = inner;
+  }
+
+  // Between games "[" opens a tag, a digit or "*" move text.
+  void betweenGames(char c) {
+    if (c == '[') startTag();
+    else if (c == '{') open(COMMENT);
+    else if (c == '(') open(VARIATION);
+    else if (opensMoveText(c)) {
+      token.add(c);
+      state = MOVE_TEXT;
+    }
+  }
+
+  void tag(char c) {
+    if (c == '"' && flag == 0) {
+      token.clear();
+      flag = 1;
+    } else if (c == '"') {
+      char value[PGN_TAG_TEXT_MAX + 1];
+      copyBounded(value, token.text, PGN_TAG_TEXT_MAX);
+      self().tagValue(tagName, value);
+      token.clear();
+      flag = 0;
+    } else if (c == ']') {
+      state = BETWEEN_GAMES;
+    } else if (c == ' ' && flag == 0) {
+      copyBounded(tagName, token.text, PGN_TAG_TEXT_MAX);
+      token.clear();
+    } else {
+      token.add(c);
+    }
+  }
+
+  // Inside a comment or a variation only its own kind of bracket counts.
+  void skipped(char c, char opening, char closing) {
+    if (c == opening) {
+      depth++;
+    } else if (c == closing && --depth == 0) {
+      token.clear();
+      state = savedState;
+      flag = savedFlag;
+    }
+  }
+
+  void moveText(char c) {
+    if (c == '$') {
+      if (flag == BLACK_MOVE) blackNext = true;
+      flag = READ_NAG;
+    } else if (endsToken(c)) {
+      endToken();
+    } else if (c == '.') {
+      if (flag == WAIT_NUMBER) flag = blackNext ? BLACK_MOVE : WHITE_MOVE;
+      token.clear();
+    } else if (c == '{' || c == '(') {
+      // The bracket ends a move written straight before it. After a result
+      // the bracket belongs between games; after a move that ended the
+      // scanner's interest, to its skip.
+      endToken();
+      if (state != MOVE_TEXT) {
+        self().feed(c);
+        return;
+      }
+      open(c == '{' ? COMMENT : VARIATION);
+    } else {
+      token.add(c);
+    }
+  }
+
+  // The token is complete: a NAG, a result or a move, by sub-state.
+  void endToken() {
+    if (flag == READ_NAG) {
+      self().nagRead(token.text);
+      flag = WAIT_NUMBER;
+    } else if (isResult(token.text)) {
+      endGame();
+    } else if ((flag == WHITE_MOVE || flag == BLACK_MOVE) && !token.empty()) {
+      if (flag == WHITE_MOVE) {
+        flag = BLACK_MOVE;
+      } else {
+        flag = WAIT_NUMBER;
+        blackNext = false;
+      }
+      char text[PGN_MOVE_TEXT_MAX + 1];
+      copyBounded(text, token.text, PGN_MOVE_TEXT_MAX);
+      self().moveRead(text);
+    }
+    token.clear();
+  }
+};
+
+// Feeds every byte of an open file to the scanner, then a line end, so that
+// the end of the file ends the last token; closes the file. False when a
+// read failed (a folder opens but cannot be read): the reading stops there.
+template <class Scanner>
+bool feedFile(FILE* file, Scanner& scanner) {
+  char chunk[65536];
+  size_t got;
+  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+    for (size_t i = 0; i < got; i++) scanner.feed(chunk[i]);
+  scanner.feed('\n');
+  const bool readOk = !ferror(file);
+  fclose(file);
+  return readOk;
+}
+
+}  // namespace pgn
