@@ -17,7 +17,7 @@ static int clampMegabytes(unsigned int sizeMB) {
   return mb;
 }
 
-HashTable::HashTable() : table(nullptr), size(0), modulo(0), searchCounter(0) {}
+HashTable::HashTable() : table(nullptr), size(0), modulo(0), searchCounter(0), zeroed(false) {}
 
 HashTable::~HashTable() { free(); }
 
@@ -39,7 +39,9 @@ int HashTable::init(unsigned int sizeMB) {
   // 5. 65536 entries of 16 bytes per megabyte.
   u32 entries = (u32)megabytes << 20 >> 4;
 
-  // 6-7. A cleared array; when memory is short, halve until it fits.
+  // 6-7. A cleared array; when memory is short, halve until it fits. The
+  //      system hands out fresh memory already zeroed, so calloc does not
+  //      touch it.
   int result = 1;
   HashTableNode* array = nullptr;
   while ((array = (HashTableNode*)calloc(entries, sizeof(HashTableNode))) == nullptr) {
@@ -52,6 +54,7 @@ int HashTable::init(unsigned int sizeMB) {
     entries /= 2;
   }
   table = array;
+  zeroed = true;
   size = entries;
   modulo = size - 1;
   Log::print("size   = %d", size);
@@ -61,7 +64,8 @@ int HashTable::init(unsigned int sizeMB) {
 
 void HashTable::clear() {
   searchCounter = 0;
-  if (table) memset((void*)table, 0, (size_t)size * sizeof(HashTableNode));
+  if (table && !zeroed) memset((void*)table, 0, (size_t)size * sizeof(HashTableNode));
+  zeroed = true;
 }
 
 void HashTable::free() {
