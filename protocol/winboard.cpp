@@ -182,8 +182,9 @@ void restoreSearchMode(int mode) {
 }
 
 // Plays a user move. A refused move, or any move while the position is
-// refused, is answered with "Illegal move" and changes nothing. Unless the engine is in force mode or analysing, or has
-// no legal move left, it thinks and answers with its move.
+// refused, is answered with "Illegal move" and changes nothing. Unless the
+// engine is in force mode or analysing, or has no legal move left, it
+// thinks and answers with its move.
 void playUserMove(const char* text) {
   char move[USER_MOVE_SIZE];
   snprintf(move, sizeof move, "%s", text);
