@@ -17,6 +17,9 @@ static int clampMegabytes(unsigned int sizeMB) {
   return mb;
 }
 
+// Tables from this size up (megabytes) are cleared with fresh memory.
+static const int FRESH_CLEAR_MB = 128;
+
 HashTable::HashTable() : table(nullptr), size(0), modulo(0), searchCounter(0), zeroed(false) {}
 
 HashTable::~HashTable() { free(); }
@@ -64,7 +67,23 @@ int HashTable::init(unsigned int sizeMB) {
 
 void HashTable::clear() {
   searchCounter = 0;
-  if (table && !zeroed) memset((void*)table, 0, (size_t)size * sizeof(HashTableNode));
+  // A table of FRESH_CLEAR_MB or more takes fresh memory from the system,
+  // already zero, rather than writing every byte: that pass would bring in
+  // at once all the memory that the search never touched. A smaller table
+  // is written over, so that the searches that follow do not wait for the
+  // system to hand out its memory again; so is any table when there is no
+  // room for a second array.
+  if (table && !zeroed) {
+    HashTableNode* fresh = nullptr;
+    if (size >= (u32)FRESH_CLEAR_MB << 20 >> 4)
+      fresh = (HashTableNode*)calloc(size, sizeof(HashTableNode));
+    if (fresh) {
+      ::free(table);
+      table = fresh;
+    } else {
+      memset((void*)table, 0, (size_t)size * sizeof(HashTableNode));
+    }
+  }
   zeroed = true;
 }
 
