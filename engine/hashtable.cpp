@@ -17,7 +17,26 @@ static int clampMegabytes(unsigned int sizeMB) {
   return mb;
 }
 
-HashTable::HashTable() : table(nullptr), size(0), modulo(0), searchCounter(0) {}
+// Tables from this size up (megabytes) are cleared with fresh memory.
+static const int FRESH_CLEAR_MB = 128;
+
+// A zeroed array of entries; when memory is short the count is halved until
+// the system can provide it, and entries is set to the count taken. Fresh
+// memory from the system is already zero, so calloc does not touch it.
+static HashTableNode* allocateZeroed(u32& entries) {
+  HashTableNode* array = nullptr;
+  while ((array = (HashTableNode*)calloc(entries, sizeof(HashTableNode))) == nullptr) {
+    Log::print(17, "HashTable : out of memory");
+    if (entries == 1) {
+      fputs("out of memory\n", stderr);
+      exit(1);
+    }
+    entries /= 2;
+  }
+  return array;
+}
+
+HashTable::HashTable() : table(nullptr), size(0), modulo(0), searchCounter(0), zeroed(false) {}
 
 HashTable::~HashTable() { free(); }
 
@@ -40,18 +59,10 @@ int HashTable::init(unsigned int sizeMB) {
   u32 entries = (u32)megabytes << 20 >> 4;
 
   // 6-7. A cleared array; when memory is short, halve until it fits.
-  int result = 1;
-  HashTableNode* array = nullptr;
-  while ((array = (HashTableNode*)calloc(entries, sizeof(HashTableNode))) == nullptr) {
-    Log::print(17, "HashTable : out of memory");
-    result = 0;
-    if (entries == 1) {
-      fputs("out of memory\n", stderr);
-      exit(1);
-    }
-    entries /= 2;
-  }
-  table = array;
+  const u32 requested = entries;
+  table = allocateZeroed(entries);
+  const int result = entries == requested ? 1 : 0;
+  zeroed = true;
   size = entries;
   modulo = size - 1;
   Log::print("size   = %d", size);
@@ -61,7 +72,23 @@ int HashTable::init(unsigned int sizeMB) {
 
 void HashTable::clear() {
   searchCounter = 0;
-  if (table) memset((void*)table, 0, (size_t)size * sizeof(HashTableNode));
+  // A table of FRESH_CLEAR_MB or more is given back and taken again fresh
+  // from the system, already zero, rather than written over: that pass
+  // would bring in at once all the memory that the search never touched.
+  // A smaller table is written over, so that the searches that follow do
+  // not wait for the system to hand out its memory again.
+  if (table && !zeroed) {
+    if (size >= (u32)FRESH_CLEAR_MB << 20 >> 4) {
+      ::free(table);
+      u32 entries = size;
+      table = allocateZeroed(entries);
+      size = entries;
+      modulo = size - 1;
+    } else {
+      memset((void*)table, 0, (size_t)size * sizeof(HashTableNode));
+    }
+  }
+  zeroed = true;
 }
 
 void HashTable::free() {

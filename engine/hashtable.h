@@ -37,6 +37,10 @@ public:
   u32 size;
   u32 modulo;
   u32 searchCounter;
+  // No entry has been written since the array came zeroed from the system
+  // or was last cleared: clearing it again has nothing to do. A large
+  // table is then ready without a pass over all its memory.
+  bool zeroed;
 
   HashTable();
   ~HashTable();
@@ -82,6 +86,7 @@ public:
     node.key = key;
     node.move = move;
     node.data = packHashData(depth, type, score);
+    zeroed = false;
   }
 };
 

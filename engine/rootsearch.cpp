@@ -44,17 +44,15 @@ int ChessBoard::searchRoot(int depth, int alpha, int beta) {
   unsigned count;
   node.generateMoves(list, &count, inCheck);
 
-  // 4/10. No legal move: mate or stalemate.
+  // 4/10. No legal move: mate or stalemate. The empty line carries that
+  //       score, which the think reports.
   auto noLegalMove = [&]() {
     rootState = 2;
     rootLine.count = 0;
     rootLine.moves[0].move = 0;
-    if (inCheck) {
-      node.nodeState = NODE_MATE;
-      return -MATE_SCORE;
-    }
-    node.nodeState = NODE_STALEMATE;
-    return contemptFactor;
+    node.nodeState = inCheck ? NODE_MATE : NODE_STALEMATE;
+    rootLine.moves[0].score = inCheck ? -MATE_SCORE : contemptFactor;
+    return rootLine.moves[0].score;
   };
   if (count == 0) return noLegalMove();
 

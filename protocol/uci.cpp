@@ -1,12 +1,15 @@
 // The UCI command handler: identification and options, positions, limits,
 // and the think that answers "go". Commands are matched exactly and
 // case-sensitively, as a whole line or as a keyword at the start of the
-// line; their numbers follow the next blank. Unknown lines are ignored.
+// line; their numbers follow the next blank. Option names and the values
+// "true"/"false" are read in any case, as the protocol has them. Unknown
+// lines are ignored.
 #include "protocol/uci.h"
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "engine/log.h"
 #include "protocol/chessboarduci.h"
@@ -22,6 +25,11 @@ const size_t VALUE_SIZE = 256;
 const int NEW_GAME_MOVE_TIME = 5000000;
 
 char START_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+// The last "position" line was refused (its FEN or one of its moves): the
+// engine does not have the user interface's position, and answers "go"
+// with no move until a "position" line sets one up.
+bool positionRefused = false;
 
 bool startsWith(const char* text, const char* prefix) {
   return strncmp(text, prefix, strlen(prefix)) == 0;
@@ -82,6 +90,7 @@ void startUCI() {
   movePonder = EmptyMove;
   asknewgame = 0;
   useownbook = 0;
+  positionRefused = false;
   strcpy(ownbook, DEFAULT_BOOK_NAME);
 
   board = new ChessBoardUCI();
@@ -91,8 +100,9 @@ void startUCI() {
 }
 
 // Plays the blank-separated moves of list in order; stops at the first move
-// that is refused, so that no later move is played in a wrong position.
-// Returns 1 when every move was played.
+// that is refused, so that no later move is played in a wrong position, and
+// tells the user interface which one it was. Returns 1 when every move was
+// played.
 int playMoveList(const char* list) {
   char move[8];
   for (const char* p = list;;) {
@@ -100,17 +110,31 @@ int playMoveList(const char* list) {
     if (*p == '\0') return 1;
     size_t length = strcspn(p, " ");
     if (length >= sizeof move) {
+      // No move text is this long (the head of a line cut by the input
+      // reader may end in such a token): refused without echoing it.
       Log::print("bad move !?");
+      positionRefused = true;
       return 0;
     }
     memcpy(move, p, length);
     move[length] = '\0';
     if (!board->setMoveSquare(move)) {
       Log::print("bad move !?");
+      sendCommand("info string refused move: %s", move);
+      positionRefused = true;
       return 0;
     }
     p += length;
   }
+}
+
+// The value of a "setoption" line whose option name (the text after
+// "name ") is option, in any case, followed by " value ": the text after
+// it; null for another option.
+const char* optionValue(const char* name, const char* option) {
+  size_t length = strlen(option);
+  if (strncasecmp(name, option, length) != 0 || !startsWith(name + length, " value ")) return nullptr;
+  return name + length + 7;
 }
 
 // Loads the book named by ownbook, telling the user when it cannot.
@@ -177,8 +201,11 @@ int parseUCI(char* line) {
     }
   } else if (startsWith(line, "go ")) {
     // The whole think runs here and writes its "bestmove" before it
-    // returns. A nested command may overwrite line meanwhile.
-    if (board) {
+    // returns. A nested command may overwrite line meanwhile. Without the
+    // user interface's position there is nothing to search: no move.
+    if (board && positionRefused) {
+      sendCommand("bestmove 0000");
+    } else if (board) {
       parseGoUCI(line);
       Log::print(2, board->currentNode.sideToMove == WHITE ? "WHITE to play" : "BLACK to play");
       if (pondernextmove) board->ponderEnabled = 1;
@@ -271,22 +298,26 @@ int parsePosition(char* line) {
     const char* moves = strstr(fenStart, "moves ");
     size_t length = moves ? static_cast<size_t>(moves - fenStart) : strlen(fenStart);
     char fen[VALUE_SIZE];
-    if (length > sizeof fen - 1) {
+    if (length < sizeof fen) {
+      memcpy(fen, fenStart, length);
+      fen[length] = '\0';
+    }
+    if (length >= sizeof fen || !board->setFENPosition(fen)) {
       Log::print("Bad FEN string !");
+      int shown = static_cast<int>(length);
+      while (shown > 0 && fenStart[shown - 1] == ' ') shown--;
+      sendCommand("info string refused FEN: %.*s", shown, fenStart);
+      positionRefused = true;
       return 0;
     }
-    memcpy(fen, fenStart, length);
-    fen[length] = '\0';
-    if (!board->setFENPosition(fen)) {
-      Log::print("Bad FEN string !");
-      return 0;
-    }
+    positionRefused = false;
     return moves ? playMoveList(moves + 6) : 1;
   }
 
   // 2. The start position, then the moves.
   if (startsWith(text, "startpos") && (text[8] == ' ' || text[8] == '\0')) {
     board->setFENPosition(START_FEN);
+    positionRefused = false;
     if (text[8] == ' ' && startsWith(text + 9, "moves ")) return playMoveList(text + 15);
     return 1;
   }
@@ -298,16 +329,17 @@ int parseOptionUCI(char* line) {
   const char* blank = strchr(line, ' ');
   if (!blank || !startsWith(blank + 1, "name ")) return 0;
   const char* name = blank + 6;
+  const char* value;
 
-  if (startsWith(name, "Hash value ")) {
+  if ((value = optionValue(name, "Hash"))) {
     // Held to what the table accepts; only the table is built again.
-    long long size = clampNumber(readNumber(name + 11), HASH_MIN_MB, HASH_MAX_MB);
+    long long size = clampNumber(readNumber(value), HASH_MIN_MB, HASH_MAX_MB);
     board->init(static_cast<unsigned int>(size));
     return 1;
   }
-  if (startsWith(name, "Ponder value ")) {
+  if ((value = optionValue(name, "Ponder"))) {
     // Only the flags: "go ponder" starts a ponder search.
-    if (strcmp(name + 13, "true") == 0) {
+    if (strcasecmp(value, "true") == 0) {
       pondering = 1;
       board->ponderEnabled = 1;
     } else {
@@ -318,8 +350,8 @@ int parseOptionUCI(char* line) {
     }
     return 1;
   }
-  if (startsWith(name, "OwnBook value ")) {
-    if (strcmp(name + 14, "true") == 0) {
+  if ((value = optionValue(name, "OwnBook"))) {
+    if (strcasecmp(value, "true") == 0) {
       useownbook = 1;
       loadBook();
     } else {
@@ -328,8 +360,8 @@ int parseOptionUCI(char* line) {
     }
     return 1;
   }
-  if (startsWith(name, "Book File value ")) {
-    strncpy(ownbook, name + 16, sizeof ownbook - 1);
+  if ((value = optionValue(name, "Book File"))) {
+    strncpy(ownbook, value, sizeof ownbook - 1);
     ownbook[sizeof ownbook - 1] = '\0';
     if (useownbook) loadBook();
     return 1;

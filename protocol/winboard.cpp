@@ -52,6 +52,11 @@ long long opponentClockMs = 0;
 bool engineClockRunning = false;
 TimeOfDay engineClockStart;
 
+// A "setboard" FEN was refused: the engine does not have the user
+// interface's position, so it neither thinks nor plays until "new" or a
+// good "setboard" sets one up.
+bool positionRefused = false;
+
 // Analysis mode, and the search mode it replaced.
 bool analyzing = false;
 int modeBeforeAnalysis = MODE_MOVETIME;
@@ -172,18 +177,18 @@ void startThink(int ponder) {
 // Restores a search mode with the limit it had.
 void restoreSearchMode(int mode) {
   int value = 0;
-  if (mode == MODE_DEPTH) value = board->depthLimit;
   if (mode == MODE_MOVETIME) value = static_cast<int>(clampNumber(board->moveTime, 0, INT_MAX));
   board->setEngineSearchMode(mode, value, 0);
 }
 
-// Plays a user move. A refused move is answered with "Illegal move" and
-// changes nothing. Unless the engine is in force mode or analysing, or has
-// no legal move left, it thinks and answers with its move.
+// Plays a user move. A refused move, or any move while the position is
+// refused, is answered with "Illegal move" and changes nothing. Unless the
+// engine is in force mode or analysing, or has no legal move left, it
+// thinks and answers with its move.
 void playUserMove(const char* text) {
   char move[USER_MOVE_SIZE];
   snprintf(move, sizeof move, "%s", text);
-  if (!board->setMoveSquare(move)) {
+  if (positionRefused || !board->setMoveSquare(move)) {
     Log::print("bad move !?");
     sendCommand("Illegal move: %s", text);
     return;
@@ -205,6 +210,11 @@ void playUserMove(const char* text) {
 void setUpEngine() {
   int size = DEFAULT_HASH_MB;
   ReadFileConfigInt(CONFIG_FILE, CONFIG_SECTION, "Hash", &size);
+  // The user interface waits only a short while for the features. A table
+  // above the default size may take the system a moment to provide (memory
+  // to be committed, or short, so that a smaller table must be taken): ask
+  // it to wait until the full feature line ends with done=1.
+  if (size > DEFAULT_HASH_MB) sendCommand("feature done=0");
   if (board) {
     board->free();
     delete board;
@@ -219,6 +229,7 @@ void setUpEngine() {
   pondernewmove[0] = '\0';
   asknewgame = 0;
   analyzing = false;
+  positionRefused = false;
   resetGameState();
   board->movesToGo = DEFAULT_MOVES_PER_CONTROL;
 
@@ -253,6 +264,7 @@ void newGameCommand() {
   board->ponderMove = EmptyMove;
   movePonder = EmptyMove;
   pondernewmove[0] = '\0';
+  positionRefused = false;
   if (board->computerThinking) {
     board->stopSearch = STOP_ABORT;
     asknewgame = 1;
@@ -336,6 +348,7 @@ void goCommand() {
   }
   winboard_forcemode = 0;
   cancelFollowUp();
+  if (positionRefused) return;
   if (board->countLegalMoves() == 0) {
     Log::print("no possible legal moves...");
     return;
@@ -519,9 +532,11 @@ int cmdSt(char* line) {
   return 1;
 }
 
+// "sd N": no think of this game goes deeper than N plies; the time control
+// stays in force ("st" and "level" keep the limit), and the think ends at
+// whichever comes first. "new" lifts it.
 int cmdSd(char* line) {
-  board->setEngineSearchMode(
-      MODE_DEPTH, static_cast<int>(clampNumber(numberAfterBlank(line), INT_MIN, INT_MAX)), 0);
+  board->maxDepth = static_cast<i32>(clampNumber(numberAfterBlank(line), INT_MIN, INT_MAX));
   return 1;
 }
 
@@ -531,7 +546,11 @@ int cmdLevel(char* line) {
 }
 
 int cmdSetboard(char* line) {
-  if (!board->setFENPosition(strchr(line, ' ') + 1)) Log::print("Bad FEN string !");
+  positionRefused = !board->setFENPosition(strchr(line, ' ') + 1);
+  if (positionRefused) {
+    Log::print("Bad FEN string !");
+    sendCommand("tellusererror Illegal position");
+  }
   cancelFollowUp();
   return 1;
 }
@@ -678,7 +697,7 @@ int runWinboardFollowUp() {
 
   // 4. In analysis mode, the analysis of the current position, while it
   //    has moves to analyse.
-  if (analyzing && board->countLegalMoves() > 0) {
+  if (analyzing && !positionRefused && board->countLegalMoves() > 0) {
     board->setEngineSearchMode(MODE_INFINITE, 0, 0);
     startThink(0);
     return 1;

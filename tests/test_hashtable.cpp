@@ -79,6 +79,19 @@ TEST(HashTable, ProbeRules) {
   EXPECT_EQ(t->findNode(other, 8, -20, 20, move), HASH_MISS);
 }
 
+TEST(HashTable, LargeTableClearedWithFreshMemory) {
+  std::unique_ptr<HashTable> t(new HashTable());
+  ASSERT_EQ(t->init(128), 1);
+  ChessMove move = 1;
+  for (int round = 0; round < 2; round++) {   // written, cleared, written again
+    t->addNode(42, 7, 8, HASH_EXACT, 3);
+    EXPECT_EQ(t->findNode(42, 8, -20, 20, move), 3);
+    t->clear();
+    EXPECT_EQ(t->findNode(42, 8, -20, 20, move), HASH_MISS);
+    EXPECT_EQ(move, 0u);
+  }
+}
+
 TEST(EvalHashTable, StoresScoresByKey) {
   std::unique_ptr<ChessEvalHashTable> t(new ChessEvalHashTable());
   short score = 99;

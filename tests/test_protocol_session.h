@@ -95,7 +95,8 @@ struct Answer {
 
 class Session {
 public:
-  Session() : child_(testsupport::programPath(), {}) {}
+  explicit Session(const testsupport::SpawnOptions& options = testsupport::SpawnOptions())
+      : child_(testsupport::programPath(), {}, options) {}
 
   ChildProcess& child() { return child_; }
   bool send(const std::string& line) { return child_.writeLine(line); }
