@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "engine/clock.h"
 #include "engine/node.h"
 #include "engine/types.h"
 #include "records/gamelibrary.h"
@@ -14,12 +15,6 @@
 // One per-ply move list; its count lives in the code that fills it.
 struct PlyMoveList {
   ChessMoveSort moves[PLY_LIST_SIZE];
-};
-
-// Time of day in seconds and microseconds.
-struct TimeOfDay {
-  int64_t sec;
-  int64_t usec;
 };
 
 // Stop codes of a think.

@@ -5,7 +5,7 @@
 
 #include "engine/bitboard.h"
 #include "engine/chessboard.h"
-#include "engine/search.h"
+#include "engine/ordering.h"
 
 namespace {
 

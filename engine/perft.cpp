@@ -342,7 +342,7 @@ int ChessBoard::testHashKey(int depth, int ply) {
   unsigned plies = ply < 0 ? 0u : (unsigned)ply;
   if (plies > node.undoCount) plies = node.undoCount;
   for (unsigned i = 0; i < plies && node.undoStack; i++) {
-    char text[12];
+    char text[ALGEBRAIC_TEXT_SIZE];
     node.undoStack[i].move.text(text);
     size_t len = strlen(text);
     if (used + len + 1 >= sizeof(line)) break;

@@ -102,7 +102,7 @@ bool playThinkMove(ChessBoard& board, ChessMove move) {
     return false;
   }
   board.recordMove(move);
-  char text[12];
+  char text[ALGEBRAIC_TEXT_SIZE];
   move.textShort(text, board.legalMoves, board.legalMoveCount);
   GameRecordEntry& entry = board.gameRecord[board.curMoveIndex - 1];
   size_t length = strnlen(text, sizeof entry.text - 1);

@@ -18,12 +18,8 @@
 
 namespace {
 
-// Scores beyond this, either sign, are reported as a distance to mate.
-const int MATE_REPORT_SCORE = 31799;
 // Room of the console principal-variation text, terminator included.
 const size_t CONSOLE_PV_SIZE = 256;
-// Room of a long algebraic move text (ChessMove::text).
-const size_t LONG_TEXT_SIZE = 12;
 
 // Index of the game record when the running think started: the think has
 // played a move when the index has grown by one at its end.
@@ -87,7 +83,7 @@ void printConsoleLine(ChessBoard& engine, int depth, int score, const PLine& pv,
   size_t used = 0;
   pvText[0] = '\0';
   for (u32 i = 0; i < length; i++) {
-    char text[LONG_TEXT_SIZE];
+    char text[ALGEBRAIC_TEXT_SIZE];
     pv.moves[i].move.text(text);
     size_t n = strlen(text);
     if (used + n + 1 >= sizeof pvText) break;  // whole moves only

@@ -24,7 +24,7 @@
 #include <cstring>
 
 #include "engine/log.h"
-#include "engine/search.h"
+#include "engine/clock.h"
 #include "protocol/chessboarduci.h"
 #include "protocol/commandloop.h"
 #include "protocol/config.h"
