@@ -175,6 +175,15 @@ public:
   // Number of moves to the mate of a mate score; other scores unchanged.
   int calcMateValue(int score);
   void clearKillerMoves();
+  // Score of the move just made, for its mover: the quiescence search when
+  // less than one ply of depth remains, else alpha-beta at the next ply; 0
+  // when the think is stopping. exact goes to quiescence, allowNull to
+  // alpha-beta.
+  int searchChild(int depth, int alpha, int beta, int exact, int allowNull, int ply);
+  // A move at ply failed high at depth: the table keeps it as a lower bound
+  // beta, a mate score makes it the mate killer, and a quiet move becomes
+  // the first killer and earns history for its mover.
+  void storeCutoff(ChessMove move, int depth, int beta, int score, int ply);
 
   // ---- search-time check and input polling ----
   // 1 to go on searching, 0 to stop (stopSearch is then set).

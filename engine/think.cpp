@@ -21,12 +21,6 @@ namespace {
 // Plies of the game record up to which the opening book is asked.
 const u32 BOOK_PLY_LIMIT = 19;
 
-// Empties a line.
-void clearLine(PLine& line) {
-  line.count = 0;
-  line.moves[0].move = 0;
-}
-
 // Blocks until standard input has something to read or the timeout passes.
 void waitForStandardInput(long microseconds) {
   int fd = fileno(stdin);
