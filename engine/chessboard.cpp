@@ -9,6 +9,7 @@
 #include <new>
 
 #include "engine/bitboard.h"
+#include "engine/log.h"
 #include "engine/pst.h"
 
 u64 countNodes = 0;
@@ -51,11 +52,6 @@ void zeroNode(ChessBoardNode& node) {
   for (PLine& line : node.pvLines) line = PLine{};
 }
 
-[[noreturn]] void outOfMemory() {
-  fputs("out of memory\n", stderr);
-  exit(EXIT_FAILURE);
-}
-
 }  // namespace
 
 ChessBoard::ChessBoard() {
@@ -69,12 +65,10 @@ ChessBoard::ChessBoard() {
   for (ChessMoveSort& m : legalMoves) m = ChessMoveSort{};
   for (PlyMoveList& l : plyMoveList)
     for (ChessMoveSort& m : l.moves) m = ChessMoveSort{};
-  for (unsigned p = 0; p <= MAX_PLY; p++) killer1[p] = killer2[p] = mateKiller[p] = 0;
-  memset(historyTable, 0, sizeof(historyTable));
+  clearKillerMoves();
   computerThinking = stopSearch = rootState = 0;
   pieceSelected = promotionPending = 0;
-  capturedCount[BLACK] = capturedCount[WHITE] = 0;
-  memset(capturedPieces, 0, sizeof(capturedPieces));
+  clearCapturedPieces();
   lastMove = 0;
   savedPV = PLine{};
   ponderEnabled = ponderSearch = 0;
@@ -109,7 +103,7 @@ int ChessBoard::init(unsigned int sizeMB) {
   //    keeps the records of the moves already on the board.
   if (!currentNode.undoStack) {
     currentNode.undoStack = new (std::nothrow) ChessMoveUndo[UNDO_STACK_SIZE]();
-    if (!currentNode.undoStack) outOfMemory();
+    if (!currentNode.undoStack) exitOutOfMemory();
   }
   // 2. The key set is drawn once; later calls keep it, so position keys
   //    (and the opening book's) never change during a run.
@@ -193,8 +187,7 @@ void ChessBoard::newGame() {
   curMoveIndex = 0;
   pendingMove = 0;
   currentNode.undoCount = 0;
-  capturedCount[BLACK] = capturedCount[WHITE] = 0;
-  memset(capturedPieces, 0, sizeof(capturedPieces));
+  clearCapturedPieces();
   promotionPending = 0;
   // 5-7. The start position with its rights, counts and sums.
   static const u8 backRank[8] = {ROOK, KNIGHT, BISHOP, QUEEN, KING, BISHOP, KNIGHT, ROOK};
@@ -212,8 +205,7 @@ void ChessBoard::newGame() {
   buildLegalMoves();
   currentNode.hashKey = currentNode.createHashKey();
   // 11-12. Fresh ordering tables and key history.
-  for (unsigned p = 0; p <= MAX_PLY; p++) killer1[p] = killer2[p] = mateKiller[p] = 0;
-  memset(historyTable, 0, sizeof(historyTable));
+  clearKillerMoves();
   currentNode.hashHistoryCount = 0;
   // 13-14. Show it and reset both clocks.
   updatePieces();

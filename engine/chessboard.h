@@ -138,6 +138,12 @@ public:
   bool canRecordMove() const {
     return curMoveIndex < MAX_GAME_LENGTH && currentNode.canMakeMove();
   }
+  // The lists of the pieces each colour has lost: a note of a captured
+  // piece (none once the list is full), the last note taken off, both
+  // lists emptied.
+  void noteCapturedPiece(unsigned colour, unsigned piece);
+  void dropCapturedPiece(unsigned colour);
+  void clearCapturedPieces();
   int setMoveSquare(char* text);
   int nextMove();
   int previousMove();

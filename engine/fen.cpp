@@ -220,11 +220,9 @@ int ChessBoard::setFENPosition(char* fen) {
   lastMove = 0;
   currentNode.undoCount = 0;
   currentNode.hashHistoryCount = 0;
-  capturedCount[BLACK] = capturedCount[WHITE] = 0;
-  memset(capturedPieces, 0, sizeof(capturedPieces));
+  clearCapturedPieces();
   // 3. Fresh ordering tables.
-  for (unsigned p = 0; p <= MAX_PLY; p++) killer1[p] = killer2[p] = mateKiller[p] = 0;
-  memset(historyTable, 0, sizeof(historyTable));
+  clearKillerMoves();
   // 4-5. The placement with its sums, then the parsed rights and counters.
   placePieces(placement);
   currentNode.castleRights = (u8)castle;

@@ -45,10 +45,7 @@ int HashTable::init(unsigned int sizeMB) {
   while ((array = (HashTableNode*)calloc(entries, sizeof(HashTableNode))) == nullptr) {
     Log::print(17, "HashTable : out of memory");
     result = 0;
-    if (entries == 1) {
-      fputs("out of memory\n", stderr);
-      exit(1);
-    }
+    if (entries == 1) exitOutOfMemory();
     entries /= 2;
   }
   table = array;

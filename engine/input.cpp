@@ -114,6 +114,15 @@ bool InputLineReader::lineWaiting() {
   }
 }
 
+void InputLineReader::waitForInput(long microseconds) {
+  if (haveLine() || endOfInput || fd < 0 || fd >= FD_SETSIZE) return;
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(fd, &readable);
+  timeval timeout = {microseconds / 1000000, microseconds % 1000000};
+  select(fd + 1, &readable, nullptr, nullptr, &timeout);
+}
+
 int InputLineReader::readLine(char* buf, size_t size) {
   for (;;) {
     skipDiscarded();
@@ -139,5 +148,7 @@ InputLineReader& standardInput() {
 }
 
 bool inputLineWaiting() { return standardInput().lineWaiting(); }
+
+void waitForInput(long microseconds) { standardInput().waitForInput(microseconds); }
 
 int readInputLine(char* buf, size_t size) { return standardInput().readLine(buf, size); }

@@ -24,6 +24,10 @@ public:
   // blocking. Never blocks: it reads only what select() reports waiting.
   bool lineWaiting();
 
+  // Blocks until the descriptor has bytes to read or the timeout passes;
+  // returns at once when a line or the end of input is already at hand.
+  void waitForInput(long microseconds);
+
   // Reads the next line, blocking until it is complete or input ends. The
   // line feed is removed (a carriage return before it stays part of the
   // line, since commands are matched exactly); at most size - 1 characters are
@@ -56,4 +60,5 @@ InputLineReader& standardInput();
 
 // Shorthands on standardInput().
 bool inputLineWaiting();
+void waitForInput(long microseconds);
 int readInputLine(char* buf, size_t size);

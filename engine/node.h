@@ -150,6 +150,16 @@ public:
     return (bbKingAttack[square] & bbPiece[base + KING]) != 0;
   }
   int isPinned(unsigned square, int colour);
+  // The pieces of `mine` that stand alone between the king square and a
+  // slider of rookLike or bishopLike aimed at it: pinned pieces, or pieces
+  // that can give a discovered check (movegen.cpp).
+  u64 loneBlockers(unsigned king, u64 mine, u64 rookLike, u64 bishopLike) const;
+  // Whether a generated move is legal: made, tested and taken back.
+  bool isLegalMove(ChessMove move) {
+    const bool legal = makeMove(move) != 0;
+    unMakeMove(move);
+    return legal;
+  }
   int validMove(ChessMove move);
   // Whether the side to move is in check.
   int inCheck() { return isAttacked(kingSquare[sideToMove], opponent); }

@@ -77,10 +77,7 @@ int main(int argc, char** argv) {
 
   // Interactive start.
   command = static_cast<char*>(malloc(COMMAND_SIZE));
-  if (!command) {
-    fputs("out of memory\n", stderr);
-    exit(0);
-  }
+  if (!command) exitOutOfMemory();
   strcpy(ownbook, DEFAULT_BOOK_NAME);
   useownbook = 0;
   setvbuf(stdout, nullptr, _IONBF, 0);  // every protocol line leaves at once
