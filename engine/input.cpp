@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-InputLineReader::InputLineReader(int fd)
-    : fd(fd), start(0), end(0), endOfInput(false), discarding(false) {}
+InputLineReader::InputLineReader(int descriptor)
+    : fd(descriptor), start(0), end(0), endOfInput(false), discarding(false) {}
 
 // A line is complete when its line end is buffered, or when more than
 // INPUT_LINE_MAX characters without a line end are buffered (an over-long

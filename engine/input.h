@@ -16,7 +16,7 @@ const size_t INPUT_LINE_MAX = 65536;
 class InputLineReader {
 public:
   // Reads from the descriptor fd, which the reader does not own.
-  explicit InputLineReader(int fd);
+  explicit InputLineReader(int descriptor);
   InputLineReader(const InputLineReader&) = delete;
   InputLineReader& operator=(const InputLineReader&) = delete;
 

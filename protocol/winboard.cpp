@@ -687,12 +687,12 @@ int runWinboardFollowUp() {
 }
 
 int parseWinboard(char* line) {
-  const Command* command = findCommand(line);
-  bool move = command == nullptr && isWinboardMoveText(line);
+  const Command* found = findCommand(line);   // the command of the line, if any
+  bool move = found == nullptr && isWinboardMoveText(line);
 
   // 1. Before "xboard" there is no engine object: only "xboard" and "quit"
   //    mean anything.
-  if (!board && !(command && (command->handler == cmdXboard || command->handler == cmdQuit)))
+  if (!board && !(found && (found->handler == cmdXboard || found->handler == cmdQuit)))
     return 1;
 
   // 2. During a think, what may not act now waits for its end. A user move
@@ -701,10 +701,10 @@ int parseWinboard(char* line) {
     bool now;
     if (move)
       now = ponderSearchRunning() && pondernextmove && pondering && movePonder != EmptyMove;
-    else if (command && command->timing == PING)
+    else if (found && found->timing == PING)
       now = ponderSearchRunning() || analysisRunning();
     else
-      now = command == nullptr || command->timing == AT_ONCE;
+      now = found == nullptr || found->timing == AT_ONCE;
     if (!now) {
       keepForLater(line);
       return 1;
@@ -712,11 +712,11 @@ int parseWinboard(char* line) {
   }
 
   // 3. The command, a user move, or an unknown line.
-  if (command) return command->handler(line);
+  if (found) return found->handler(line);
   if (move) {
     userMove(line);
     return 1;
   }
-  Log::print("bad move command !!! : %s", line);
+  Log::print("bad move found !!! : %s", line);
   return 1;
 }
