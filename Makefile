@@ -7,6 +7,7 @@
 #                   then an x86-64 sanitizer build (tests named *Deep* skipped),
 #                   then short UCI matches and a short xboard match
 #   make bench      release build, then every bench/*.sh
+#   make check-format  the C++ sources against .clang-format
 #   make clean      remove build/
 
 NPROC    := $(shell nproc 2>/dev/null || echo 4)
@@ -33,7 +34,7 @@ CONFIG32   := -DCMAKE_BUILD_TYPE=Release -DQUARVEL_PROGRAM_DIR=$(ROOT)/$(BUILD) 
 CONFIGASAN := -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON
 
 .PHONY: all run test bench clean deps test-match test-xboard \
-        quarvel quarvel32 build64 build32 build-asan test64 test32 test-asan
+        quarvel quarvel32 build64 build32 build-asan test64 test32 test-asan check-format
 
 all: quarvel quarvel32
 
@@ -115,6 +116,9 @@ bench: build64
 	    QUARVEL_DATA_DIR=$(ROOT)/../shared/data \
 	    bash $$script; \
 	done
+
+check-format:
+	@bash scripts/check-format.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -15,6 +15,7 @@
 #include "engine/chessboard.h"
 #include "engine/node.h"
 
+// clang-format off
 const i32 EVAL_PASSED_PAWN[32] = {
     0, 0,  10, 20, 50,  80,  100, 0,   // phase 0
     0, 0,  10, 20, 50,  80,  100, 0,   // phase 1
@@ -52,6 +53,7 @@ const i32 pos_outpost[2][64] = {
         0, 0, 0,  0,  0,  0,  0, 0,
     },
 };
+// clang-format on
 
 namespace {
 
@@ -142,8 +144,8 @@ EVAL_INLINE int blockedPieces(const ChessBoardNode& node, unsigned c) {
   const u64 enemyPawns = node.bbPiece[enemy * 7 + PAWN];
   auto sq = [c](unsigned square) { return bit(relativeSquare(c, square)); };
   int value = 0;
-  if ((pawns & sq(11)) && (occupied & sq(19))) value -= BLOCKED_PAWN;   // d2, d3
-  if ((pawns & sq(12)) && (occupied & sq(20))) value -= BLOCKED_PAWN;   // e2, e3
+  if ((pawns & sq(11)) && (occupied & sq(19))) value -= BLOCKED_PAWN;  // d2, d3
+  if ((pawns & sq(12)) && (occupied & sq(20))) value -= BLOCKED_PAWN;  // e2, e3
   const u64 knights = node.bbPiece[c * 7 + KNIGHT];
   if ((knights & sq(48)) && all(enemyPawns, sq(49) | sq(40))) {
     value -= BLOCKED_KNIGHT;
@@ -320,9 +322,9 @@ EVAL_INLINE int kingSafety(const ChessBoardNode& node, unsigned c, const PawnFil
     }
   }
   const u64 attackedByEnemy = files.attacks[enemy] | attacks.knights[enemy] |
-                              attacks.bishops[enemy] | attacks.rooks[enemy] |
-                              attacks.queens[enemy];
-  value -= EVAL_KING_SAFETY_ATTACK * static_cast<int>(popCount(bbKingAttack[king] & attackedByEnemy));
+                              attacks.bishops[enemy] | attacks.rooks[enemy] | attacks.queens[enemy];
+  value -=
+      EVAL_KING_SAFETY_ATTACK * static_cast<int>(popCount(bbKingAttack[king] & attackedByEnemy));
   return value;
 }
 
@@ -339,8 +341,8 @@ int ChessBoardNode::evaluateDraw(int colour) {
 // The evaluation counts squares with a population count at every call; a
 // second copy of it is compiled for processors with the POPCNT instruction
 // and chosen at load time. Both copies compute the same numbers.
-__attribute__((target_clones("popcnt", "default")))
-int ChessBoardNode::evaluate(int alpha, int beta, int lazyAllowed) {
+[[gnu::target_clones("popcnt", "default")]] int ChessBoardNode::evaluate(int alpha, int beta,
+                                                                         int lazyAllowed) {
   const unsigned stm = sideToMove;
 
   // 1. The side to move cannot win with what it has left: a draw score,

@@ -198,8 +198,8 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       if (movesSearched == 0) {
         // The first move gets the full window.
         child.nodeType = static_cast<u8>(childType);
-        score = searchChild(newDepth, best, beta, (givesCheck || childType == PV_NODE) ? 1 : 0, 1,
-                            ply);
+        score =
+            searchChild(newDepth, best, beta, (givesCheck || childType == PV_NODE) ? 1 : 0, 1, ply);
       } else {
         // Late quiet moves of a non-PV node are first tried shallower; one
         // that stays below alpha counts as searched.

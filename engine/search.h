@@ -40,11 +40,11 @@ const int IID_REDUCTION = 2 * ONE_PLY;
 // move, captures, promotions, checks and extended moves.
 const int FUTILITY_MAX_PHASE = 1;
 const int FUTILITY_MAX_DEPTH = 31;
-const int FUTILITY_DEPTH_1 = 15;      // margin FUTILITY_MARGIN_1 up to this depth
-const int FUTILITY_DEPTH_2 = 23;      // margin FUTILITY_MARGIN_2 up to this depth
+const int FUTILITY_DEPTH_1 = 15;  // margin FUTILITY_MARGIN_1 up to this depth
+const int FUTILITY_DEPTH_2 = 23;  // margin FUTILITY_MARGIN_2 up to this depth
 const int FUTILITY_MARGIN_1 = 200;
 const int FUTILITY_MARGIN_2 = 500;
-const int FUTILITY_MARGIN_3 = 975;    // up to FUTILITY_MAX_DEPTH
+const int FUTILITY_MARGIN_3 = 975;  // up to FUTILITY_MAX_DEPTH
 
 // Late-move reduction: from the LMR_MIN_MOVES-th searched move on, at
 // LMR_MIN_DEPTH or deeper, a quiet move is tried LMR_REDUCTION shallower.
