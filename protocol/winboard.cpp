@@ -27,6 +27,7 @@
 #include "engine/clock.h"
 #include "protocol/chessboarduci.h"
 #include "protocol/commandloop.h"
+#include "protocol/commandtext.h"
 #include "protocol/config.h"
 #include "protocol/reports.h"
 
@@ -60,21 +61,6 @@ int modeBeforeAnalysis = MODE_MOVETIME;
 WinboardFollowUp followUp = FOLLOW_NOTHING;
 u32 followUpIndex = 0;
 u64 followUpKey = 0;
-
-bool startsWith(const char* text, const char* prefix) {
-  return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
-long long clampNumber(long long value, long long low, long long high) {
-  return value < low ? low : value > high ? high : value;
-}
-
-// The number after the first blank of line (0 when there is none), read in
-// 64 bits.
-long long numberAfterBlank(const char* line) {
-  const char* blank = strchr(line, ' ');
-  return blank ? strtoll(blank + 1, nullptr, 10) : 0;
-}
 
 bool isSquare(const char* text) {
   return text[0] >= 'a' && text[0] <= 'h' && text[1] >= '1' && text[1] <= '8';
@@ -487,13 +473,13 @@ int cmdNoPost(char*) {
 }
 
 int cmdPerft(char* line) {
-  board->doPerft(static_cast<int>(clampNumber(numberAfterBlank(line), INT_MIN, INT_MAX)));
+  board->doPerft(intAfterBlank(line));
   return 1;
 }
 
 int cmdDivide(char* line) {
   board->divide(&board->currentNode,
-                static_cast<int>(clampNumber(numberAfterBlank(line), INT_MIN, INT_MAX)), 0);
+                intAfterBlank(line), 0);
   printDivideList();
   return 1;
 }
@@ -509,7 +495,7 @@ int cmdOtim(char* line) {
 }
 
 int cmdPing(char* line) {
-  sendCommand("pong %d", static_cast<int>(clampNumber(numberAfterBlank(line), INT_MIN, INT_MAX)));
+  sendCommand("pong %d", intAfterBlank(line));
   return 1;
 }
 
@@ -521,7 +507,7 @@ int cmdSt(char* line) {
 
 int cmdSd(char* line) {
   board->setEngineSearchMode(
-      MODE_DEPTH, static_cast<int>(clampNumber(numberAfterBlank(line), INT_MIN, INT_MAX)), 0);
+      MODE_DEPTH, intAfterBlank(line), 0);
   return 1;
 }
 
