@@ -40,6 +40,17 @@ void coordinateText(ChessMove move, char* out) {
   out[5] = '\0';
 }
 
+void coordinateLineText(const PLine& line, u32 length, char* out) {
+  size_t used = 0;
+  out[0] = '\0';
+  for (u32 i = 0; i < length && i < MAX_PLY; i++) {
+    coordinateText(line.moves[i].move, out + used);
+    used += strlen(out + used);
+    out[used++] = ' ';
+    out[used] = '\0';
+  }
+}
+
 namespace {
 
 // Number of moves at the start of line that are legal one after the other
@@ -117,15 +128,8 @@ void printConsoleLine(ChessBoard& engine, int depth, int score, const PLine& pv,
 // The UCI "info" line of a finished iteration.
 void sendInfoLine(ChessBoard& engine, int depth, int score, const PLine& pv, u32 length,
                   unsigned long long nodes, double us) {
-  char pvText[MAX_PLY * MOVE_TEXT_SIZE + 1];
-  size_t used = 0;
-  pvText[0] = '\0';
-  for (u32 i = 0; i < length; i++) {
-    coordinateText(pv.moves[i].move, pvText + used);
-    used += strlen(pvText + used);
-    pvText[used++] = ' ';
-    pvText[used] = '\0';
-  }
+  char pvText[LINE_TEXT_SIZE];
+  coordinateLineText(pv, length, pvText);
 
   double ms = us * 0.001;
   int time = ms < INT_MAX ? static_cast<int>(ms) : INT_MAX;
@@ -157,11 +161,8 @@ void ChessBoardUCI::onComputerFinishPlaying(int stopCode) {
     if (asknewgame) {
       asknewgame = 0;
       newGame();
-      movesToGo = 40;
-      uciRemainingMoves = 40;
-      uciMaxGameMoves = 40;
-      countHalfMove = 0;
-      firstThink = 0;
+      movesToGo = DEFAULT_MOVES_PER_CONTROL;
+      resetWinboardCounters();
     }
     return;
   }

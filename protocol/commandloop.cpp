@@ -30,13 +30,7 @@ int useownbook = 0;
 int pondering = 0;
 int pondernextmove = 0;
 ChessMove movePonder = EmptyMove;
-char pondernewmove[8];
-int firstThink = 0;
-int uciMaxGameMoves = 0;
-int uciRemainingMoves = 0;
-int countHalfMove = 0;
 int asknewgame = 0;
-int winboard_forcemode = 0;
 int showthinking = 1;
 
 namespace {

@@ -31,14 +31,19 @@
 #include "protocol/config.h"
 #include "protocol/reports.h"
 
+char pondernewmove[8];
+int firstThink = 0;
+int uciMaxGameMoves = 0;
+int uciRemainingMoves = 0;
+int countHalfMove = 0;
+int winboard_forcemode = 0;
+
 namespace {
 
 const char* const CONFIG_FILE = "quarvel.ini";
 const char* const CONFIG_SECTION = "Engine";
 // Transposition-table size (MB) when quarvel.ini does not give one.
 const int DEFAULT_HASH_MB = 128;
-// Moves per time control until "level" says otherwise.
-const int DEFAULT_MOVES_PER_CONTROL = 40;
 // Room of the base-time field of "level".
 const size_t FIELD_SIZE = 264;
 // Room of a user move text: four coordinates, a promotion letter, the
@@ -112,10 +117,7 @@ void keepForLater(const char* line) {
 
 // The front-end's counters and clocks of a new game.
 void resetGameState() {
-  uciRemainingMoves = DEFAULT_MOVES_PER_CONTROL;
-  uciMaxGameMoves = DEFAULT_MOVES_PER_CONTROL;
-  countHalfMove = 0;
-  firstThink = 0;
+  resetWinboardCounters();
   engineClockMs = opponentClockMs = board->initialTime;
   cancelFollowUp();
 }
@@ -568,6 +570,13 @@ const Command* findCommand(const char* line) {
 }
 
 }  // namespace
+
+void resetWinboardCounters() {
+  uciRemainingMoves = DEFAULT_MOVES_PER_CONTROL;
+  uciMaxGameMoves = DEFAULT_MOVES_PER_CONTROL;
+  countHalfMove = 0;
+  firstThink = 0;
+}
 
 bool isWinboardMoveText(const char* line) {
   size_t length = strlen(line);
