@@ -161,11 +161,23 @@ void ChessBoard::buildLegalMoves() {
   legalMoveCount = count;
 }
 
+void ChessBoard::clearGameRecord() {
+  pieceSelected = 0;
+  promotionPending = 0;
+  pendingMove = 0;
+  gameLength = 0;
+  curMoveIndex = 0;
+  lastMove = 0;
+  currentNode.undoCount = 0;
+  currentNode.hashHistoryCount = 0;
+  clearCapturedPieces();
+  clearKillerMoves();
+}
+
 void ChessBoard::newGame() {
   // 1-2. Nothing of the previous game stays on the board.
   ponderMove = 0;
   contemptFactor = 0;
-  lastMove = 0;
   computerThinking = 0;
   ponderSearch = 0;
   // 3. Engine defaults: five-minute clocks, five seconds per move.
@@ -181,14 +193,8 @@ void ChessBoard::newGame() {
   nodeLimit = 2000000;
   moveTime = 5000000;
   startTime = TimeOfDay{0, 0};
-  // 4. An empty game record.
-  pieceSelected = 0;
-  gameLength = 0;
-  curMoveIndex = 0;
-  pendingMove = 0;
-  currentNode.undoCount = 0;
-  clearCapturedPieces();
-  promotionPending = 0;
+  // 4. An empty game record, key history and ordering tables.
+  clearGameRecord();
   // 5-7. The start position with its rights, counts and sums.
   static const u8 backRank[8] = {ROOK, KNIGHT, BISHOP, QUEEN, KING, BISHOP, KNIGHT, ROOK};
   u8 placement[64] = {0};
@@ -204,9 +210,6 @@ void ChessBoard::newGame() {
   // 9-10. The moves of the start position and its key.
   buildLegalMoves();
   currentNode.hashKey = currentNode.createHashKey();
-  // 11-12. Fresh ordering tables and key history.
-  clearKillerMoves();
-  currentNode.hashHistoryCount = 0;
   // 13-14. Show it and reset both clocks.
   updatePieces();
   remainingTime[BLACK] = remainingTime[WHITE] = (float)initialTime;

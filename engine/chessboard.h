@@ -106,6 +106,10 @@ public:
   int init(unsigned int sizeMB);
   void free();
   void newGame();
+  // Empties the game record, the move entry, the undo stack, the key
+  // history, the captured-piece lists and the ordering tables: the common
+  // start of every position set-up.
+  void clearGameRecord();
   void updatePieces();
   void addPiece(int file, int rank, int piece, int colour);
   void print() {}

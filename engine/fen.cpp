@@ -211,18 +211,8 @@ int ChessBoard::setFENPosition(char* fen) {
   }
 
   // Accepted: set up the game position.
-  // 1-2. An empty record and move entry.
-  pieceSelected = 0;
-  promotionPending = 0;
-  pendingMove = 0;
-  gameLength = 0;
-  curMoveIndex = 0;
-  lastMove = 0;
-  currentNode.undoCount = 0;
-  currentNode.hashHistoryCount = 0;
-  clearCapturedPieces();
-  // 3. Fresh ordering tables.
-  clearKillerMoves();
+  // 1-3. An empty record and move entry, key history and ordering tables.
+  clearGameRecord();
   // 4-5. The placement with its sums, then the parsed rights and counters.
   placePieces(placement);
   currentNode.castleRights = (u8)castle;
