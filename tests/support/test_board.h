@@ -16,8 +16,8 @@
 
 class TestBoard : public QuietBoard {
 public:
-  int updates = 0;       // calls of onUpdateBoard
-  int nextPlayers = 0;   // calls of onNextPlayer
+  int updates = 0;      // calls of onUpdateBoard
+  int nextPlayers = 0;  // calls of onNextPlayer
 
   void onNextPlayer() override { nextPlayers++; }
   void onUpdateBoard() override { updates++; }
@@ -116,11 +116,13 @@ inline u32 legalPrefix(ChessBoardNode& node, const PLine& line) {
 
 // Every field of the position record that make and unmake may touch, and
 // the keys of the history in use.
+// clang-format off
 #define QUARVEL_NODE_FIELDS(X)                                                                 \
   X(bbAllPiece) X(bbColorPiece) X(bbPiece) X(hashKey) X(material) X(sideToMove) X(opponent)   \
   X(gamePhase) X(phaseSum) X(pstMiddlegame) X(pstEndgame) X(castleRights) X(enPassantFile)   \
   X(halfMoveClock) X(nodeState) X(pieceCount) X(pieceArray) X(kingSquare) X(hashHistoryCount) \
   X(undoCount)
+// clang-format on
 
 struct NodeFields {
 #define QUARVEL_DECLARE(f) decltype(ChessBoardNode::f) f;
