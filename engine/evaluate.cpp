@@ -170,55 +170,55 @@ EVAL_INLINE int blockedPieces(const ChessBoardNode& node, unsigned c) {
   return value;
 }
 
-// Doubled, isolated and backward pawns.
-EVAL_INLINE int pawnStructure(const ChessBoardNode& node, unsigned c, const PawnFiles& files) {
-  const int* front = files.front[c];
+// Doubled, isolated and backward: the penalty of a pawn on file f at
+// relative rank r, by the fronts of its colour.
+EVAL_INLINE int pawnWeakness(const int* front, unsigned f, int r) {
+  const int left = front[f], own = front[f + 1], right = front[f + 2];
   int value = 0;
-  for (u64 b = node.bbPiece[c * 7 + PAWN]; b;) {
-    const unsigned s = popFirstSquare(b);
-    const unsigned f = s & 7;
-    const int r = relativeRank(c, s);
-    const int left = front[f], own = front[f + 1], right = front[f + 2];
-    if (r < own) value -= EVAL_DOUBLED_PAWN;
-    if (left == NO_PAWN) {
-      if (right == NO_PAWN) {
-        value -= EVAL_ISOLATED_PAWN;
-      } else if (r < right) {
-        value -= EVAL_BACKWARD_PAWN;
-      }
-    } else if (r < left && (right == NO_PAWN || r < right)) {
+  if (r < own) value -= EVAL_DOUBLED_PAWN;
+  if (left == NO_PAWN) {
+    if (right == NO_PAWN) {
+      value -= EVAL_ISOLATED_PAWN;
+    } else if (r < right) {
       value -= EVAL_BACKWARD_PAWN;
     }
+  } else if (r < left && (right == NO_PAWN || r < right)) {
+    value -= EVAL_BACKWARD_PAWN;
   }
   return value;
 }
 
-// Passed pawns: no enemy pawn's front on its own or an adjacent file lies
-// ahead of it. The bonus of its phase and rank, halved when an enemy piece
-// stands in front of it and raised by half when an own pawn beside it is
-// level or one rank behind; the enemy king's distance counts twice for it,
-// its own king's against it.
-EVAL_INLINE int passedPawns(const ChessBoardNode& node, unsigned c, const PawnFiles& files) {
+// The bonus of a passed pawn of colour c on square s (file f, relative rank
+// r), 0 when it is not passed: no enemy pawn's front on its own or an
+// adjacent file lies ahead of it. The bonus of its phase and rank, halved
+// when an enemy piece stands in front of it and raised by half when an own
+// pawn beside it is level or one rank behind; the enemy king's distance
+// counts twice for it, its own king's against it.
+EVAL_INLINE int passedPawn(const ChessBoardNode& node, unsigned c, const PawnFiles& files,
+                           unsigned s, unsigned f, int r) {
   const unsigned enemy = c ^ 1;
-  const int* front = files.front[c];
   const int* enemyFront = files.front[enemy];
+  // An enemy pawn at relative rank e stands at our relative rank 7 - e.
+  for (unsigned file = f; file <= f + 2; ++file) {
+    if (enemyFront[file] != NO_PAWN && enemyFront[file] < 7 - r) return 0;
+  }
+  const int left = files.front[c][f], right = files.front[c][f + 2];
+  const int v = EVAL_PASSED_PAWN[node.gamePhase * 8 + r];
+  int value = v;
+  if (node.bbColorPiece[enemy] & ahead(c, bit(s))) value -= v >> 1;
+  value += 2 * distance(s, node.kingSquare[enemy]) - distance(s, node.kingSquare[c]);
+  if (left == r || left == r - 1 || right == r || right == r - 1) value += v >> 1;
+  return value;
+}
+
+// Pawn structure and passed pawns of colour c.
+EVAL_INLINE int pawns(const ChessBoardNode& node, unsigned c, const PawnFiles& files) {
   int value = 0;
   for (u64 b = node.bbPiece[c * 7 + PAWN]; b;) {
     const unsigned s = popFirstSquare(b);
     const unsigned f = s & 7;
     const int r = relativeRank(c, s);
-    // An enemy pawn at relative rank e stands at our relative rank 7 - e.
-    bool passed = true;
-    for (unsigned file = f; file <= f + 2; ++file) {
-      if (enemyFront[file] != NO_PAWN && enemyFront[file] < 7 - r) passed = false;
-    }
-    if (!passed) continue;
-    const int left = front[f], right = front[f + 2];
-    const int v = EVAL_PASSED_PAWN[node.gamePhase * 8 + r];
-    value += v;
-    if (node.bbColorPiece[enemy] & ahead(c, bit(s))) value -= v >> 1;
-    value += 2 * distance(s, node.kingSquare[enemy]) - distance(s, node.kingSquare[c]);
-    if (left == r || left == r - 1 || right == r || right == r - 1) value += v >> 1;
+    value += pawnWeakness(files.front[c], f, r) + passedPawn(node, c, files, s, f, r);
   }
   return value;
 }
@@ -373,7 +373,7 @@ int ChessBoardNode::evaluateDraw(int colour) {
   PawnFiles files;
   scanPawns(*this, files);
   for (unsigned c = BLACK; c <= WHITE; ++c) {
-    score[c] += pawnStructure(*this, c, files) + passedPawns(*this, c, files);
+    score[c] += pawns(*this, c, files);
   }
 
   // 8-11. Pieces. Each kind is done for both colours before the next kind,
