@@ -10,6 +10,7 @@
 #                   the same, with the 32-bit programs run under qemu-i386 as
 #                   on a machine whose kernel does not run them
 #   make bench      release build, then every bench/*.sh
+#   make check-format  the C++ sources against .clang-format
 #   make clean      remove build/
 
 NPROC    := $(shell nproc 2>/dev/null || echo 4)
@@ -42,7 +43,7 @@ CONFIG32   := -DCMAKE_BUILD_TYPE=Release -DQUARVEL_PROGRAM_DIR=$(ROOT)/$(BUILD) 
 CONFIGASAN := -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON
 
 .PHONY: all run test bench clean deps test-match test-xboard \
-        quarvel quarvel32 build64 build32 build-asan test64 test32 test-asan
+        quarvel quarvel32 build64 build32 build-asan test64 test32 test-asan check-format
 
 all: quarvel quarvel32
 
@@ -138,6 +139,9 @@ bench: build64
 	    QUARVEL_DATA_DIR=$(ROOT)/../shared/data \
 	    bash $$script; \
 	done
+
+check-format:
+	@bash scripts/check-format.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -11,6 +11,7 @@
 
 #include "engine/chessboard.h"
 #include "engine/search.h"
+#include "tests/support/quiet_board.h"
 
 namespace {
 
@@ -59,27 +60,18 @@ const BenchPosition POSITIONS[] = {
     {"6k1/p4p1p/1p4p1/8/3P4/P5P1/1q3PKP/2Q5 w - - 0 1", 10},
 };
 
-// Reports nothing; the benchmark prints its own lines.
-class BenchBoard : public ChessBoard {
+// Keeps the depth and score of the last reported line; the benchmark prints
+// its own lines.
+class BenchBoard : public QuietBoard {
 public:
   int lastDepth = 0;
   int lastScore = 0;
 
-  void draw(int, int) override {}
-  void onPromotionMode() override {}
-  void onComputerStartPlaying() override {}
-  void onComputerFinishPlaying(int) override {}
-  void onNextPlayer() override {}
   int onComputerThinkPV(int depth, PLine& pv, unsigned long long, double) override {
     lastDepth = depth;
     lastScore = pv.count ? pv.moves[0].score : 0;
     return 1;
   }
-  void onComputerClearPV() override {}
-  void onUpdateBoard() override {}
-  void onMateFound(int, int) override {}
-  int onParseInputCommand() override { return 1; }
-  void onSearchRootMove(ChessMove, int) override {}
 };
 
 }  // namespace
@@ -106,7 +98,7 @@ int main(int argc, char** argv) {
     readClock(start);
     board->computerPlay(0);
     const double us = static_cast<double>(elapsedMicroseconds(start));
-    char move[12] = "";
+    char move[ALGEBRAIC_TEXT_SIZE] = "";
     board->lastMove.text(move);
     totalNodes += countNodes;
     totalTime += us;

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "engine/bitboard.h"
+#include "engine/log.h"
 #include "engine/pst.h"
 
 u64 countNodes = 0;
@@ -51,11 +52,6 @@ void zeroNode(ChessBoardNode& node) {
   for (PLine& line : node.pvLines) line = PLine{};
 }
 
-[[noreturn]] void outOfMemory() {
-  fputs("out of memory\n", stderr);
-  exit(EXIT_FAILURE);
-}
-
 }  // namespace
 
 ChessBoard::ChessBoard() {
@@ -69,12 +65,10 @@ ChessBoard::ChessBoard() {
   for (ChessMoveSort& m : legalMoves) m = ChessMoveSort{};
   for (PlyMoveList& l : plyMoveList)
     for (ChessMoveSort& m : l.moves) m = ChessMoveSort{};
-  for (unsigned p = 0; p <= MAX_PLY; p++) killer1[p] = killer2[p] = mateKiller[p] = 0;
-  memset(historyTable, 0, sizeof(historyTable));
+  clearKillerMoves();
   computerThinking = stopSearch = rootState = 0;
   pieceSelected = promotionPending = 0;
-  capturedCount[BLACK] = capturedCount[WHITE] = 0;
-  memset(capturedPieces, 0, sizeof(capturedPieces));
+  clearCapturedPieces();
   lastMove = 0;
   savedPV = PLine{};
   ponderEnabled = ponderSearch = 0;
@@ -109,7 +103,7 @@ int ChessBoard::init(unsigned int sizeMB) {
   //    keeps the records of the moves already on the board.
   if (!currentNode.undoStack) {
     currentNode.undoStack = new (std::nothrow) ChessMoveUndo[UNDO_STACK_SIZE]();
-    if (!currentNode.undoStack) outOfMemory();
+    if (!currentNode.undoStack) exitOutOfMemory();
   }
   // 2. The key set is drawn once; later calls keep it, so position keys
   //    (and the opening book's) never change during a run.
@@ -167,11 +161,23 @@ void ChessBoard::buildLegalMoves() {
   legalMoveCount = count;
 }
 
+void ChessBoard::clearGameRecord() {
+  pieceSelected = 0;
+  promotionPending = 0;
+  pendingMove = 0;
+  gameLength = 0;
+  curMoveIndex = 0;
+  lastMove = 0;
+  currentNode.undoCount = 0;
+  currentNode.hashHistoryCount = 0;
+  clearCapturedPieces();
+  clearKillerMoves();
+}
+
 void ChessBoard::newGame() {
   // 1-2. Nothing of the previous game stays on the board.
   ponderMove = 0;
   contemptFactor = 0;
-  lastMove = 0;
   computerThinking = 0;
   ponderSearch = 0;
   // 3. Engine defaults: five-minute clocks, five seconds per move.
@@ -187,15 +193,8 @@ void ChessBoard::newGame() {
   nodeLimit = 2000000;
   moveTime = 5000000;
   startTime = TimeOfDay{0, 0};
-  // 4. An empty game record.
-  pieceSelected = 0;
-  gameLength = 0;
-  curMoveIndex = 0;
-  pendingMove = 0;
-  currentNode.undoCount = 0;
-  capturedCount[BLACK] = capturedCount[WHITE] = 0;
-  memset(capturedPieces, 0, sizeof(capturedPieces));
-  promotionPending = 0;
+  // 4. An empty game record, key history and ordering tables.
+  clearGameRecord();
   // 5-7. The start position with its rights, counts and sums.
   static const u8 backRank[8] = {ROOK, KNIGHT, BISHOP, QUEEN, KING, BISHOP, KNIGHT, ROOK};
   u8 placement[64] = {0};
@@ -211,10 +210,6 @@ void ChessBoard::newGame() {
   // 9-10. The moves of the start position and its key.
   buildLegalMoves();
   currentNode.hashKey = currentNode.createHashKey();
-  // 11-12. Fresh ordering tables and key history.
-  for (unsigned p = 0; p <= MAX_PLY; p++) killer1[p] = killer2[p] = mateKiller[p] = 0;
-  memset(historyTable, 0, sizeof(historyTable));
-  currentNode.hashHistoryCount = 0;
   // 13-14. Show it and reset both clocks.
   updatePieces();
   remainingTime[BLACK] = remainingTime[WHITE] = (float)initialTime;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "engine/clock.h"
 #include "engine/node.h"
 #include "engine/types.h"
 #include "records/gamelibrary.h"
@@ -15,12 +16,6 @@
 // One per-ply move list; its count lives in the code that fills it.
 struct PlyMoveList {
   ChessMoveSort moves[PLY_LIST_SIZE];
-};
-
-// Time of day in seconds and microseconds.
-struct TimeOfDay {
-  int64_t sec;
-  int64_t usec;
 };
 
 // Stop codes of a think.
@@ -112,6 +107,10 @@ public:
   int init(unsigned int sizeMB);
   void free();
   void newGame();
+  // Empties the game record, the move entry, the undo stack, the key
+  // history, the captured-piece lists and the ordering tables: the common
+  // start of every position set-up.
+  void clearGameRecord();
   void updatePieces();
   void addPiece(int file, int rank, int piece, int colour);
   void print() {}
@@ -144,6 +143,12 @@ public:
   bool canRecordMove() const {
     return curMoveIndex < MAX_GAME_LENGTH && currentNode.canMakeMove();
   }
+  // The lists of the pieces each colour has lost: a note of a captured
+  // piece (none once the list is full), the last note taken off, both
+  // lists emptied.
+  void noteCapturedPiece(unsigned colour, unsigned piece);
+  void dropCapturedPiece(unsigned colour);
+  void clearCapturedPieces();
   int setMoveSquare(char* text);
   int nextMove();
   int previousMove();
@@ -181,6 +186,15 @@ public:
   // Number of moves to the mate of a mate score; other scores unchanged.
   int calcMateValue(int score);
   void clearKillerMoves();
+  // Score of the move just made, for its mover: the quiescence search when
+  // less than one ply of depth remains, else alpha-beta at the next ply; 0
+  // when the think is stopping. exact goes to quiescence, allowNull to
+  // alpha-beta.
+  int searchChild(int depth, int alpha, int beta, int exact, int allowNull, int ply);
+  // A move at ply failed high at depth: the table keeps it as a lower bound
+  // beta, a mate score makes it the mate killer, and a quiet move becomes
+  // the first killer and earns history for its mover.
+  void storeCutoff(ChessMove move, int depth, int beta, int score, int ply);
 
   // ---- search-time check and input polling ----
   // 1 to go on searching, 0 to stop (stopSearch is then set).

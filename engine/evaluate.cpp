@@ -3,16 +3,19 @@
 // Material and piece-square sums are kept by make and unmake; everything else
 // (pawn structure, trapped pieces, mobility, king tropism, outposts, rook
 // files, seventh-rank pieces, queen development, pawn shield, attacks near
-// the king) is computed here on every call. Every term is computed once per
-// colour with mirrored squares, so a colour-mirrored position evaluates to
-// exactly the same number. Squares beside or beyond the edge are reached by
-// shifting bitboards, never by indexing, so an off-board square is empty.
+// the king) is computed here on every call. Each term is one function
+// written once for a colour, in ranks and squares relative to that colour
+// (a square of Black is mirrored with s ^ 56), so a colour-mirrored position
+// evaluates to exactly the same number. Squares beside or beyond the edge
+// are reached by shifting bitboards, never by indexing, so an off-board
+// square is empty.
 #include "engine/evaluate.h"
 
 #include "engine/bitboard.h"
 #include "engine/chessboard.h"
 #include "engine/node.h"
 
+// clang-format off
 const i32 EVAL_PASSED_PAWN[32] = {
     0, 0,  10, 20, 50,  80,  100, 0,   // phase 0
     0, 0,  10, 20, 50,  80,  100, 0,   // phase 1
@@ -50,19 +53,29 @@ const i32 pos_outpost[2][64] = {
         0, 0, 0,  0,  0,  0,  0, 0,
     },
 };
+// clang-format on
 
 namespace {
 
-const u64 FILE_A = 0x0101010101010101ULL;
-const u64 FILE_H = 0x8080808080808080ULL;
-const u64 RANK_2 = 0x000000000000FF00ULL;
-const u64 RANK_7 = 0x00FF000000000000ULL;
+// Relative rank of the most advanced pawn of a file without a pawn of that
+// colour.
+const int NO_PAWN = -1;
 
-// Most advanced pawn rank of a file without a pawn of that colour.
-const int NO_WHITE_PAWN = -1;
-const int NO_BLACK_PAWN = 8;
+// The evaluation's helpers and terms are inlined into evaluate, so that its
+// POPCNT copy counts with the instruction everywhere.
+#define EVAL_INLINE inline __attribute__((always_inline))
 
 constexpr u64 bit(unsigned square) { return 1ULL << square; }
+
+// A square, or rank, seen from colour c: White's own, Black's mirrored.
+EVAL_INLINE unsigned relativeSquare(unsigned c, unsigned square) {
+  return c == WHITE ? square : square ^ 56;
+}
+EVAL_INLINE int relativeRank(unsigned c, unsigned square) {
+  return static_cast<int>(relativeSquare(c, square) >> 3);
+}
+// The squares one rank ahead of a set, for colour c.
+EVAL_INLINE u64 ahead(unsigned c, u64 set) { return c == WHITE ? set << 8 : set >> 8; }
 
 // King-move distance of every two squares, built at compile time.
 struct DistanceTable {
@@ -80,10 +93,240 @@ struct DistanceTable {
 };
 constexpr DistanceTable DISTANCE;
 
-inline int distance(unsigned a, unsigned b) { return DISTANCE.d[a][b]; }
+EVAL_INLINE int distance(unsigned a, unsigned b) { return DISTANCE.d[a][b]; }
 
 // Both patterns hold: every square of mask is in set.
-inline bool all(u64 set, u64 mask) { return (set & mask) == mask; }
+EVAL_INLINE bool all(u64 set, u64 mask) { return (set & mask) == mask; }
+
+// What the pawn scan finds, for the terms that read pawn files.
+struct PawnFiles {
+  // By colour, the relative rank of the most advanced pawn of each file
+  // (index file + 1; the off-board files 0 and 9 stay NO_PAWN).
+  int front[2][10];
+  // By colour, the squares its pawns attack.
+  u64 attacks[2];
+};
+
+// Squares attacked by each kind of piece of each colour, filled term by
+// term: the safe squares of a piece are those no lesser enemy piece attacks.
+struct PieceAttacks {
+  u64 knights[2] = {0, 0};
+  u64 bishops[2] = {0, 0};
+  u64 rooks[2] = {0, 0};
+  u64 queens[2] = {0, 0};
+};
+
+EVAL_INLINE void scanPawns(const ChessBoardNode& node, PawnFiles& files) {
+  for (unsigned c = BLACK; c <= WHITE; ++c) {
+    for (int f = 0; f < 10; ++f) files.front[c][f] = NO_PAWN;
+    for (u64 b = node.bbPiece[c * 7 + PAWN]; b;) {
+      const unsigned s = popFirstSquare(b);
+      const int r = relativeRank(c, s);
+      if (r > files.front[c][(s & 7) + 1]) files.front[c][(s & 7) + 1] = r;
+    }
+  }
+  const u64 whitePawns = node.bbPiece[WHITE * 7 + PAWN];
+  const u64 blackPawns = node.bbPiece[BLACK * 7 + PAWN];
+  const u64 fileA = bbFile[0], fileH = bbFile[7];
+  files.attacks[WHITE] = ((whitePawns & ~fileA) << 7) | ((whitePawns & ~fileH) << 9);
+  files.attacks[BLACK] = ((blackPawns & ~fileA) >> 9) | ((blackPawns & ~fileH) >> 7);
+}
+
+// Blocked centre pawns and pieces trapped in a corner: a d- or e-pawn at
+// home with its stop square occupied; a knight on a7 with enemy pawns on b7
+// and a6, or on h7 with g7 and h6; a bishop on a7 with b6 and c7, or on h7
+// with g6 and f7; before the endgame a rook shut in its corner by its own
+// king (squares as White sees them).
+EVAL_INLINE int blockedPieces(const ChessBoardNode& node, unsigned c) {
+  const unsigned enemy = c ^ 1;
+  const u64 occupied = node.bbAllPiece;
+  const u64 pawns = node.bbPiece[c * 7 + PAWN];
+  const u64 enemyPawns = node.bbPiece[enemy * 7 + PAWN];
+  auto sq = [c](unsigned square) { return bit(relativeSquare(c, square)); };
+  int value = 0;
+  if ((pawns & sq(11)) && (occupied & sq(19))) value -= BLOCKED_PAWN;  // d2, d3
+  if ((pawns & sq(12)) && (occupied & sq(20))) value -= BLOCKED_PAWN;  // e2, e3
+  const u64 knights = node.bbPiece[c * 7 + KNIGHT];
+  if ((knights & sq(48)) && all(enemyPawns, sq(49) | sq(40))) {
+    value -= BLOCKED_KNIGHT;
+  } else if ((knights & sq(55)) && all(enemyPawns, sq(54) | sq(47))) {
+    value -= BLOCKED_KNIGHT;
+  }
+  const u64 bishops = node.bbPiece[c * 7 + BISHOP];
+  if ((bishops & sq(48)) && all(enemyPawns, sq(41) | sq(50))) {
+    value -= BLOCKED_BISHOP;
+  } else if ((bishops & sq(55)) && all(enemyPawns, sq(46) | sq(53))) {
+    value -= BLOCKED_BISHOP;
+  }
+  if (node.gamePhase <= 1) {
+    const u64 rooks = node.bbPiece[c * 7 + ROOK];
+    const unsigned king = relativeSquare(c, node.kingSquare[c]);
+    if (king >= 5 && king <= 7) {
+      if (rooks & (sq(6) | sq(7))) value -= BLOCKED_ROOK;
+    } else if (king <= 2) {
+      if (rooks & (sq(0) | sq(1))) value -= BLOCKED_ROOK;
+    }
+  }
+  return value;
+}
+
+// Doubled, isolated and backward: the penalty of a pawn on file f at
+// relative rank r, by the fronts of its colour.
+EVAL_INLINE int pawnWeakness(const int* front, unsigned f, int r) {
+  const int left = front[f], own = front[f + 1], right = front[f + 2];
+  int value = 0;
+  if (r < own) value -= EVAL_DOUBLED_PAWN;
+  if (left == NO_PAWN) {
+    if (right == NO_PAWN) {
+      value -= EVAL_ISOLATED_PAWN;
+    } else if (r < right) {
+      value -= EVAL_BACKWARD_PAWN;
+    }
+  } else if (r < left && (right == NO_PAWN || r < right)) {
+    value -= EVAL_BACKWARD_PAWN;
+  }
+  return value;
+}
+
+// The bonus of a passed pawn of colour c on square s (file f, relative rank
+// r), 0 when it is not passed: no enemy pawn's front on its own or an
+// adjacent file lies ahead of it. The bonus of its phase and rank, halved
+// when an enemy piece stands in front of it and raised by half when an own
+// pawn beside it is level or one rank behind; the enemy king's distance
+// counts twice for it, its own king's against it.
+EVAL_INLINE int passedPawn(const ChessBoardNode& node, unsigned c, const PawnFiles& files,
+                           unsigned s, unsigned f, int r) {
+  const unsigned enemy = c ^ 1;
+  const int* enemyFront = files.front[enemy];
+  // An enemy pawn at relative rank e stands at our relative rank 7 - e.
+  for (unsigned file = f; file <= f + 2; ++file) {
+    if (enemyFront[file] != NO_PAWN && enemyFront[file] < 7 - r) return 0;
+  }
+  const int left = files.front[c][f], right = files.front[c][f + 2];
+  const int v = EVAL_PASSED_PAWN[node.gamePhase * 8 + r];
+  int value = v;
+  if (node.bbColorPiece[enemy] & ahead(c, bit(s))) value -= v >> 1;
+  value += 2 * distance(s, node.kingSquare[enemy]) - distance(s, node.kingSquare[c]);
+  if (left == r || left == r - 1 || right == r || right == r - 1) value += v >> 1;
+  return value;
+}
+
+// Pawn structure and passed pawns of colour c.
+EVAL_INLINE int pawns(const ChessBoardNode& node, unsigned c, const PawnFiles& files) {
+  int value = 0;
+  for (u64 b = node.bbPiece[c * 7 + PAWN]; b;) {
+    const unsigned s = popFirstSquare(b);
+    const unsigned f = s & 7;
+    const int r = relativeRank(c, s);
+    value += pawnWeakness(files.front[c], f, r) + passedPawn(node, c, files, s, f, r);
+  }
+  return value;
+}
+
+// Mobility of one piece: every square not held by an own piece, and the
+// safe ones among them again twice.
+EVAL_INLINE int mobility(u64 attacks, u64 free, u64 unsafe) {
+  return static_cast<int>(popCount(attacks & free) + 2 * popCount(attacks & free & ~unsafe));
+}
+
+// Knights and bishops: mobility (safe from enemy pawns), king tropism, and
+// knight outposts that an own pawn guards and no enemy pawn attacks.
+EVAL_INLINE int minorPieces(const ChessBoardNode& node, unsigned c, const PawnFiles& files,
+                            PieceAttacks& attacks) {
+  const unsigned enemy = c ^ 1;
+  const unsigned enemyKing = node.kingSquare[enemy];
+  const u64 free = ~node.bbColorPiece[c];
+  const u64 unsafe = files.attacks[enemy];
+  int value = 0;
+  for (u64 b = node.bbPiece[c * 7 + KNIGHT]; b;) {
+    const unsigned s = popFirstSquare(b);
+    const u64 a = bbKnightAttack[s];
+    attacks.knights[c] |= a;
+    value += mobility(a, free, unsafe);
+    value += EVAL_TROPISM_KNIGHT[distance(s, enemyKing)];
+    const int outpost = pos_outpost[c][s];
+    if (outpost && (files.attacks[c] & bit(s)) && !(files.attacks[enemy] & bit(s))) {
+      value += outpost;
+    }
+  }
+  for (u64 b = node.bbPiece[c * 7 + BISHOP]; b;) {
+    const unsigned s = popFirstSquare(b);
+    const u64 a = bishopAttacks(s, node.bbAllPiece);
+    attacks.bishops[c] |= a;
+    value += mobility(a, free, unsafe);
+    value += EVAL_TROPISM_BISHOP[distance(s, enemyKing)];
+  }
+  return value;
+}
+
+// A rook or queen on its seventh rank is worth something when the enemy
+// king is on its back rank or enemy pawns are still at home.
+EVAL_INLINE bool seventhRankMatters(const ChessBoardNode& node, unsigned c) {
+  const unsigned enemy = c ^ 1;
+  return relativeRank(enemy, node.kingSquare[enemy]) == 0 ||
+         (node.bbPiece[enemy * 7 + PAWN] & bbRank[enemy == WHITE ? 1 : 6]);
+}
+EVAL_INLINE u64 seventhRank(unsigned c) { return bbRank[c == WHITE ? 6 : 1]; }
+
+// Rooks (TYPE ROOK) or queens (QUEEN): mobility (safe from enemy pawns and
+// minor pieces, and for a queen from enemy rooks too), king tropism, the
+// seventh rank, and for a rook an open or half-open file.
+template <unsigned TYPE>
+EVAL_INLINE int majorPieces(const ChessBoardNode& node, unsigned c, const PawnFiles& files,
+                            PieceAttacks& attacks) {
+  const bool rook = TYPE == ROOK;
+  const unsigned enemy = c ^ 1;
+  const unsigned enemyKing = node.kingSquare[enemy];
+  const u64 free = ~node.bbColorPiece[c];
+  const u64 unsafe = files.attacks[enemy] | attacks.knights[enemy] | attacks.bishops[enemy] |
+                     (rook ? 0 : attacks.rooks[enemy]);
+  const i32* tropism = rook ? EVAL_TROPISM_ROOK : EVAL_TROPISM_QUEEN;
+  const int seventhBonus = rook ? EVAL_ROOK_ON_7TH : EVAL_QUEEN_ON_7TH;
+  const bool seventhMatters = seventhRankMatters(node, c);
+  u64& attacked = rook ? attacks.rooks[c] : attacks.queens[c];
+  int value = 0;
+  for (u64 b = node.bbPiece[c * 7 + TYPE]; b;) {
+    const unsigned s = popFirstSquare(b);
+    const u64 a = rook ? rookAttacks(s, node.bbAllPiece) : queenAttacks(s, node.bbAllPiece);
+    attacked |= a;
+    value += mobility(a, free, unsafe);
+    value += tropism[distance(s, enemyKing)];
+    const unsigned f = (s & 7) + 1;
+    if (rook && files.front[c][f] == NO_PAWN) {
+      value += files.front[enemy][f] == NO_PAWN ? EVAL_ROOK_OPEN_FILE : EVAL_ROOK_SEMI_OPEN_FILE;
+    }
+    if ((seventhRank(c) & bit(s)) && seventhMatters) value += seventhBonus;
+  }
+  return value;
+}
+
+// In the opening the queen belongs on her start square (a side without a
+// queen pays too).
+EVAL_INLINE int queenDevelopment(const ChessBoardNode& node, unsigned c) {
+  if (node.gamePhase != 0 || (node.bbPiece[c * 7 + QUEEN] & bit(relativeSquare(c, 3)))) return 0;
+  return -EVAL_EARLY_QUEEN_MOVE;
+}
+
+// King safety: before the endgame, the pawn shield of a king on its first
+// two ranks; always, the squares next to the king that enemy pawns and
+// pieces attack.
+EVAL_INLINE int kingSafety(const ChessBoardNode& node, unsigned c, const PawnFiles& files,
+                           const PieceAttacks& attacks) {
+  const unsigned enemy = c ^ 1;
+  const unsigned king = node.kingSquare[c];
+  int value = 0;
+  if (node.gamePhase <= 1 && relativeRank(c, king) <= 1) {
+    const int kf = static_cast<int>(king & 7);
+    for (int f = kf - 1; f <= kf + 1; ++f) {
+      if (f >= 0 && f <= 7) value -= EVAL_MISSING_PAWN_SHIELD[files.front[c][f + 1] + 1];
+    }
+  }
+  const u64 attackedByEnemy = files.attacks[enemy] | attacks.knights[enemy] |
+                              attacks.bishops[enemy] | attacks.rooks[enemy] | attacks.queens[enemy];
+  value -=
+      EVAL_KING_SAFETY_ATTACK * static_cast<int>(popCount(bbKingAttack[king] & attackedByEnemy));
+  return value;
+}
 
 }  // namespace
 
@@ -98,8 +341,8 @@ int ChessBoardNode::evaluateDraw(int colour) {
 // The evaluation counts squares with a population count at every call; a
 // second copy of it is compiled for processors with the POPCNT instruction
 // and chosen at load time. Both copies compute the same numbers.
-__attribute__((target_clones("popcnt", "default")))
-int ChessBoardNode::evaluate(int alpha, int beta, int lazyAllowed) {
+[[gnu::target_clones("popcnt", "default")]] int ChessBoardNode::evaluate(int alpha, int beta,
+                                                                         int lazyAllowed) {
   const unsigned stm = sideToMove;
 
   // 1. The side to move cannot win with what it has left: a draw score,
@@ -122,252 +365,28 @@ int ChessBoardNode::evaluate(int alpha, int beta, int lazyAllowed) {
     if (s - LAZY_EVAL_MARGIN > beta || s + LAZY_EVAL_MARGIN < alpha) return s;
   }
 
-  const u64 occupied = bbAllPiece;
-  const u64 whitePawns = bbPiece[WHITE * 7 + PAWN];
-  const u64 blackPawns = bbPiece[BLACK * 7 + PAWN];
-  const unsigned whiteKing = kingSquare[WHITE];
-  const unsigned blackKing = kingSquare[BLACK];
-  // Every positional term of a colour, added up.
-  int score[2] = {0, 0};
+  // 4. Blocked centre pawns and trapped pieces.
+  int score[2];
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] = blockedPieces(*this, c);
 
-  // 4. Blocked centre pawns and pieces trapped in a corner.
-  if ((whitePawns & bit(11)) && (occupied & bit(19))) score[WHITE] -= BLOCKED_PAWN;   // d2, d3
-  if ((whitePawns & bit(12)) && (occupied & bit(20))) score[WHITE] -= BLOCKED_PAWN;   // e2, e3
-  if ((blackPawns & bit(51)) && (occupied & bit(43))) score[BLACK] -= BLOCKED_PAWN;   // d7, d6
-  if ((blackPawns & bit(52)) && (occupied & bit(44))) score[BLACK] -= BLOCKED_PAWN;   // e7, e6
-  {
-    const u64 wn = bbPiece[WHITE * 7 + KNIGHT], bn = bbPiece[BLACK * 7 + KNIGHT];
-    const u64 wb = bbPiece[WHITE * 7 + BISHOP], bb = bbPiece[BLACK * 7 + BISHOP];
-    // Knight a7 with b7, a6 / h7 with g7, h6; mirrored for Black.
-    if ((wn & bit(48)) && all(blackPawns, bit(49) | bit(40))) {
-      score[WHITE] -= BLOCKED_KNIGHT;
-    } else if ((wn & bit(55)) && all(blackPawns, bit(54) | bit(47))) {
-      score[WHITE] -= BLOCKED_KNIGHT;
-    }
-    if ((bn & bit(8)) && all(whitePawns, bit(9) | bit(16))) {
-      score[BLACK] -= BLOCKED_KNIGHT;
-    } else if ((bn & bit(15)) && all(whitePawns, bit(14) | bit(23))) {
-      score[BLACK] -= BLOCKED_KNIGHT;
-    }
-    // Bishop a7 with b6, c7 / h7 with g6, f7; mirrored for Black.
-    if ((wb & bit(48)) && all(blackPawns, bit(41) | bit(50))) {
-      score[WHITE] -= BLOCKED_BISHOP;
-    } else if ((wb & bit(55)) && all(blackPawns, bit(46) | bit(53))) {
-      score[WHITE] -= BLOCKED_BISHOP;
-    }
-    if ((bb & bit(8)) && all(whitePawns, bit(17) | bit(10))) {
-      score[BLACK] -= BLOCKED_BISHOP;
-    } else if ((bb & bit(15)) && all(whitePawns, bit(22) | bit(13))) {
-      score[BLACK] -= BLOCKED_BISHOP;
-    }
-  }
-  if (gamePhase <= 1) {
-    // A king on the wing in front of its own rook keeps that rook shut in.
-    const u64 wr = bbPiece[WHITE * 7 + ROOK], br = bbPiece[BLACK * 7 + ROOK];
-    if (whiteKing >= 5 && whiteKing <= 7) {
-      if (wr & (bit(6) | bit(7))) score[WHITE] -= BLOCKED_ROOK;
-    } else if (whiteKing <= 2) {
-      if (wr & (bit(0) | bit(1))) score[WHITE] -= BLOCKED_ROOK;
-    }
-    if (blackKing >= 61) {
-      if (br & (bit(62) | bit(63))) score[BLACK] -= BLOCKED_ROOK;
-    } else if (blackKing >= 56 && blackKing <= 58) {
-      if (br & (bit(56) | bit(57))) score[BLACK] -= BLOCKED_ROOK;
-    }
-  }
-
-  // 5. Pawn scan: the most advanced pawn of each file (index file + 1, with
-  //    the off-board files 0 and 9 always empty) and the pawn attacks.
-  int lastWhite[10], lastBlack[10];
-  for (int f = 0; f < 10; ++f) {
-    lastWhite[f] = NO_WHITE_PAWN;
-    lastBlack[f] = NO_BLACK_PAWN;
-  }
-  for (u64 b = whitePawns; b;) {
-    const unsigned s = popFirstSquare(b);
-    const int r = static_cast<int>(s >> 3);
-    if (r > lastWhite[(s & 7) + 1]) lastWhite[(s & 7) + 1] = r;
-  }
-  for (u64 b = blackPawns; b;) {
-    const unsigned s = popFirstSquare(b);
-    const int r = static_cast<int>(s >> 3);
-    if (r < lastBlack[(s & 7) + 1]) lastBlack[(s & 7) + 1] = r;
-  }
-  u64 pawnAttacks[2];
-  pawnAttacks[WHITE] = ((whitePawns & ~FILE_A) << 7) | ((whitePawns & ~FILE_H) << 9);
-  pawnAttacks[BLACK] = ((blackPawns & ~FILE_A) >> 9) | ((blackPawns & ~FILE_H) >> 7);
-
-  // 6. White pawn structure: doubled, isolated, backward, passed.
-  for (u64 b = whitePawns; b;) {
-    const unsigned s = popFirstSquare(b);
-    const unsigned f = s & 7;
-    const int r = static_cast<int>(s >> 3);
-    const int left = lastWhite[f], own = lastWhite[f + 1], right = lastWhite[f + 2];
-    int value = 0;
-    if (r < own) value -= EVAL_DOUBLED_PAWN;
-    if (left == NO_WHITE_PAWN) {
-      if (right == NO_WHITE_PAWN) {
-        value -= EVAL_ISOLATED_PAWN;
-      } else if (r < right) {
-        value -= EVAL_BACKWARD_PAWN;
-      }
-    } else if (r < left && (right == NO_WHITE_PAWN || r < right)) {
-      value -= EVAL_BACKWARD_PAWN;
-    }
-    if ((lastBlack[f] == NO_BLACK_PAWN || lastBlack[f] <= r) &&
-        (lastBlack[f + 1] == NO_BLACK_PAWN || lastBlack[f + 1] <= r) &&
-        (lastBlack[f + 2] == NO_BLACK_PAWN || lastBlack[f + 2] <= r)) {
-      const int v = EVAL_PASSED_PAWN[gamePhase * 8 + r];
-      value += v;
-      if (bbColorPiece[BLACK] & (bit(s) << 8)) value -= v >> 1;
-      value += 2 * distance(s, blackKing) - distance(s, whiteKing);
-      if (left == r || left == r - 1 || right == r || right == r - 1) value += v >> 1;
-    }
-    score[WHITE] += value;
-  }
-
-  // 7. Black pawn structure, mirrored.
-  for (u64 b = blackPawns; b;) {
-    const unsigned s = popFirstSquare(b);
-    const unsigned f = s & 7;
-    const int r = static_cast<int>(s >> 3);
-    const int left = lastBlack[f], own = lastBlack[f + 1], right = lastBlack[f + 2];
-    int value = 0;
-    if (r > own) value -= EVAL_DOUBLED_PAWN;
-    if (left == NO_BLACK_PAWN) {
-      if (right == NO_BLACK_PAWN) {
-        value -= EVAL_ISOLATED_PAWN;
-      } else if (r > right) {
-        value -= EVAL_BACKWARD_PAWN;
-      }
-    } else if (r > left && (right == NO_BLACK_PAWN || r > right)) {
-      value -= EVAL_BACKWARD_PAWN;
-    }
-    if ((lastWhite[f] == NO_WHITE_PAWN || lastWhite[f] >= r) &&
-        (lastWhite[f + 1] == NO_WHITE_PAWN || lastWhite[f + 1] >= r) &&
-        (lastWhite[f + 2] == NO_WHITE_PAWN || lastWhite[f + 2] >= r)) {
-      const int v = EVAL_PASSED_PAWN[gamePhase * 8 + 7 - r];
-      value += v;
-      if (bbColorPiece[WHITE] & (bit(s) >> 8)) value -= v >> 1;
-      value += 2 * distance(s, whiteKing) - distance(s, blackKing);
-      if (left == r || left == r + 1 || right == r || right == r + 1) value += v >> 1;
-    }
-    score[BLACK] += value;
-  }
-
-  // 8-10. Pieces: mobility (all squares not held by own pieces), safe
-  //       mobility counted twice (squares no lesser enemy piece attacks),
-  //       king tropism, knight outposts, rook files and seventh-rank pieces.
-  //       Each kind is done for both colours before the next kind, whose
-  //       safe squares depend on the enemy's lesser pieces.
-  u64 knightAttacks[2] = {0, 0}, bishopAttacksBy[2] = {0, 0};
-  u64 rookAttacksBy[2] = {0, 0}, queenAttacksBy[2] = {0, 0};
+  // 5-7. Pawn scan, pawn structure and passed pawns.
+  PawnFiles files;
+  scanPawns(*this, files);
   for (unsigned c = BLACK; c <= WHITE; ++c) {
-    const unsigned enemy = c ^ 1;
-    const unsigned enemyKing = kingSquare[enemy];
-    const u64 free = ~bbColorPiece[c];
-    const u64 unsafe = pawnAttacks[enemy];
-    int value = 0;
-    for (u64 b = bbPiece[c * 7 + KNIGHT]; b;) {
-      const unsigned s = popFirstSquare(b);
-      const u64 a = bbKnightAttack[s];
-      knightAttacks[c] |= a;
-      value += static_cast<int>(popCount(a & free) + 2 * popCount(a & free & ~unsafe));
-      value += EVAL_TROPISM_KNIGHT[distance(s, enemyKing)];
-      const int outpost = pos_outpost[c][s];
-      if (outpost && (pawnAttacks[c] & bit(s)) && !(pawnAttacks[enemy] & bit(s))) value += outpost;
-    }
-    for (u64 b = bbPiece[c * 7 + BISHOP]; b;) {
-      const unsigned s = popFirstSquare(b);
-      const u64 a = bishopAttacks(s, occupied);
-      bishopAttacksBy[c] |= a;
-      value += static_cast<int>(popCount(a & free) + 2 * popCount(a & free & ~unsafe));
-      value += EVAL_TROPISM_BISHOP[distance(s, enemyKing)];
-    }
-    score[c] += value;
+    score[c] += pawns(*this, c, files);
   }
+
+  // 8-11. Pieces. Each kind is done for both colours before the next kind,
+  //       whose safe squares depend on the enemy's lesser pieces.
+  PieceAttacks attacks;
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += minorPieces(*this, c, files, attacks);
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += majorPieces<ROOK>(*this, c, files, attacks);
   for (unsigned c = BLACK; c <= WHITE; ++c) {
-    const unsigned enemy = c ^ 1;
-    const unsigned enemyKing = kingSquare[enemy];
-    const u64 free = ~bbColorPiece[c];
-    const u64 unsafe = pawnAttacks[enemy] | knightAttacks[enemy] | bishopAttacksBy[enemy];
-    const int* ownLast = c == WHITE ? lastWhite : lastBlack;
-    const int* enemyLast = c == WHITE ? lastBlack : lastWhite;
-    const int ownNone = c == WHITE ? NO_WHITE_PAWN : NO_BLACK_PAWN;
-    const int enemyNone = c == WHITE ? NO_BLACK_PAWN : NO_WHITE_PAWN;
-    // Relative seventh rank, worth holding when the enemy king is on its
-    // back rank or enemy pawns are still at home.
-    const u64 seventh = c == WHITE ? RANK_7 : RANK_2;
-    const bool seventhMatters =
-        c == WHITE ? ((blackKing >> 3) == 7 || (blackPawns & RANK_7))
-                   : ((whiteKing >> 3) == 0 || (whitePawns & RANK_2));
-    int value = 0;
-    for (u64 b = bbPiece[c * 7 + ROOK]; b;) {
-      const unsigned s = popFirstSquare(b);
-      const u64 a = rookAttacks(s, occupied);
-      rookAttacksBy[c] |= a;
-      value += static_cast<int>(popCount(a & free) + 2 * popCount(a & free & ~unsafe));
-      value += EVAL_TROPISM_ROOK[distance(s, enemyKing)];
-      const unsigned f = (s & 7) + 1;
-      if (ownLast[f] == ownNone) {
-        value += enemyLast[f] == enemyNone ? EVAL_ROOK_OPEN_FILE : EVAL_ROOK_SEMI_OPEN_FILE;
-      }
-      if ((seventh & bit(s)) && seventhMatters) value += EVAL_ROOK_ON_7TH;
-    }
-    score[c] += value;
-  }
-  for (unsigned c = BLACK; c <= WHITE; ++c) {
-    const unsigned enemy = c ^ 1;
-    const unsigned enemyKing = kingSquare[enemy];
-    const u64 free = ~bbColorPiece[c];
-    const u64 unsafe =
-        pawnAttacks[enemy] | knightAttacks[enemy] | bishopAttacksBy[enemy] | rookAttacksBy[enemy];
-    const u64 seventh = c == WHITE ? RANK_7 : RANK_2;
-    const bool seventhMatters =
-        c == WHITE ? ((blackKing >> 3) == 7 || (blackPawns & RANK_7))
-                   : ((whiteKing >> 3) == 0 || (whitePawns & RANK_2));
-    int value = 0;
-    for (u64 b = bbPiece[c * 7 + QUEEN]; b;) {
-      const unsigned s = popFirstSquare(b);
-      const u64 a = queenAttacks(s, occupied);
-      queenAttacksBy[c] |= a;
-      value += static_cast<int>(popCount(a & free) + 2 * popCount(a & free & ~unsafe));
-      value += EVAL_TROPISM_QUEEN[distance(s, enemyKing)];
-      if ((seventh & bit(s)) && seventhMatters) value += EVAL_QUEEN_ON_7TH;
-    }
-    score[c] += value;
+    score[c] += majorPieces<QUEEN>(*this, c, files, attacks) + queenDevelopment(*this, c);
   }
 
-  // 11. In the opening the queen belongs on her start square (a side without
-  //     a queen pays too).
-  if (gamePhase == 0) {
-    if (!(bbPiece[WHITE * 7 + QUEEN] & bit(3))) score[WHITE] -= EVAL_EARLY_QUEEN_MOVE;
-    if (!(bbPiece[BLACK * 7 + QUEEN] & bit(59))) score[BLACK] -= EVAL_EARLY_QUEEN_MOVE;
-  }
-
-  // 12. Pawn shield of a king on its first two ranks, before the endgame.
-  if (gamePhase <= 1) {
-    if (whiteKing < 16) {
-      const int kf = static_cast<int>(whiteKing & 7);
-      for (int f = kf - 1; f <= kf + 1; ++f) {
-        if (f >= 0 && f <= 7) score[WHITE] -= EVAL_MISSING_PAWN_SHIELD[lastWhite[f + 1] + 1];
-      }
-    }
-    if (blackKing >= 48) {
-      const int kf = static_cast<int>(blackKing & 7);
-      for (int f = kf - 1; f <= kf + 1; ++f) {
-        if (f >= 0 && f <= 7) score[BLACK] -= EVAL_MISSING_PAWN_SHIELD[8 - lastBlack[f + 1]];
-      }
-    }
-  }
-
-  // 13. Squares next to each king that enemy pawns and pieces attack.
-  const u64 attackedByWhite = pawnAttacks[WHITE] | knightAttacks[WHITE] | bishopAttacksBy[WHITE] |
-                              rookAttacksBy[WHITE] | queenAttacksBy[WHITE];
-  const u64 attackedByBlack = pawnAttacks[BLACK] | knightAttacks[BLACK] | bishopAttacksBy[BLACK] |
-                              rookAttacksBy[BLACK] | queenAttacksBy[BLACK];
-  score[WHITE] -= EVAL_KING_SAFETY_ATTACK * static_cast<int>(popCount(bbKingAttack[whiteKing] & attackedByBlack));
-  score[BLACK] -= EVAL_KING_SAFETY_ATTACK * static_cast<int>(popCount(bbKingAttack[blackKing] & attackedByWhite));
+  // 12-13. King safety, once every attack is known.
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += kingSafety(*this, c, files, attacks);
 
   // 14. White's total less Black's, from the side to move.
   const int total = base + score[WHITE] - score[BLACK];

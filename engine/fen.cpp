@@ -43,18 +43,22 @@ bool attackedOnPlacement(const u8 placement[64], unsigned square, unsigned byCol
   return probe.isAttacked(square, (int)byColour) != 0;
 }
 
-}  // namespace
-
-int ChessBoard::setFENPosition(char* fen) {
-  // Everything is read into locals first; the engine object is touched only
-  // once the whole string has been accepted.
-  u8 placement[64] = {0};
+// The fields of a FEN string as read, before the position checks.
+struct FenFields {
+  u8 placement[64] = {0};  // composite piece index by square, 0 empty
   unsigned counts[14] = {0};
   unsigned side = WHITE;
   unsigned castle = 0;
-  unsigned epFile = 0;      // file + 1, 0 for none
-  bool epDash = false, epLetter = false, epDigit = false;
+  unsigned epFile = 0;  // file + 1, 0 for none
   unsigned clock = 0;
+};
+
+// Reads the placement, the side to move, the castling and en-passant
+// fields, the fifty-move clock and the move number; false when the text is
+// no FEN string. The move number may be missing, and text after it is
+// ignored.
+bool readFenFields(const char* fen, FenFields& f) {
+  bool epDash = false, epLetter = false, epDigit = false;
   int digits = 0;
 
   enum { PLACEMENT, RANK_END, SEPARATOR, SIDE, CASTLING = 5, EN_PASSANT, CLOCK, MOVE_NUMBER, REST };
@@ -75,16 +79,16 @@ int ChessBoard::setFENPosition(char* fen) {
           colour = 0;
           file += c - '0';
         } else {
-          return 0;
+          return false;
         }
         if (type) {
-          if (file > 7) return 0;
+          if (file > 7) return false;
           unsigned index = colour * 7 + type;
-          counts[index]++;
-          placement[rank * 8 + file] = (u8)index;
+          f.counts[index]++;
+          f.placement[rank * 8 + file] = (u8)index;
           file++;
         }
-        if (file > 8) return 0;
+        if (file > 8) return false;
         if (file == 8) {
           if (rank == 0) {
             state = SEPARATOR;
@@ -96,53 +100,63 @@ int ChessBoard::setFENPosition(char* fen) {
         break;
       }
       case RANK_END:
-        if (c != '/') return 0;
+        if (c != '/') return false;
         rank--;
         file = 0;
         state = PLACEMENT;
         break;
       case SEPARATOR:
-        if (c != ' ') return 0;
+        if (c != ' ') return false;
         state = next;
         break;
       case SIDE:
-        if (c == 'w') side = WHITE;
-        else if (c == 'b') side = BLACK;
-        else return 0;
+        if (c == 'w')
+          f.side = WHITE;
+        else if (c == 'b')
+          f.side = BLACK;
+        else
+          return false;
         state = SEPARATOR;
         next = CASTLING;
         break;
       case CASTLING:
-        if (c == 'K') castle |= CASTLE_WK;
-        else if (c == 'Q') castle |= CASTLE_WQ;
-        else if (c == 'k') castle |= CASTLE_BK;
-        else if (c == 'q') castle |= CASTLE_BQ;
-        else if (c == ' ') state = EN_PASSANT;
-        else if (c != '-') return 0;
+        if (c == 'K')
+          f.castle |= CASTLE_WK;
+        else if (c == 'Q')
+          f.castle |= CASTLE_WQ;
+        else if (c == 'k')
+          f.castle |= CASTLE_BK;
+        else if (c == 'q')
+          f.castle |= CASTLE_BQ;
+        else if (c == ' ')
+          state = EN_PASSANT;
+        else if (c != '-')
+          return false;
         break;
       case EN_PASSANT:
         if (c == '-' && !epDash && !epLetter) {
           epDash = true;
         } else if (isFileLetter(c) && !epDash && !epLetter) {
           epLetter = true;
-          epFile = (unsigned)(c - 'a') + 1;
+          f.epFile = (unsigned)(c - 'a') + 1;
         } else if (c >= '1' && c <= '8' && epLetter && !epDigit) {
           epDigit = true;  // the rank follows from the side to move
         } else if (c == ' ' && (epDash || epLetter)) {
-          if (epDash) epFile = 0;
+          if (epDash) f.epFile = 0;
           state = CLOCK;
           digits = 0;
         } else {
-          return 0;  // an empty field, a second letter or digit, a lone digit
+          return false;  // an empty field, a second letter or digit, a lone digit
         }
         break;
       case CLOCK:
         if (isDigit(c)) {
-          if (++digits > MAX_FEN_DIGITS) return 0;
+          if (++digits > MAX_FEN_DIGITS) return false;
         } else if (c == ' ') {
           // The clock is a byte: read digit by digit, modulo 256.
-          clock = 0;
-          for (const char* d = p - digits; d < p; d++) clock = (clock * 10 + (unsigned)(*d - '0')) & 255;
+          f.clock = 0;
+          for (const char* d = p - digits; d < p; d++)
+            f.clock = (f.clock * 10 + (unsigned)(*d - '0')) & 255;
           state = MOVE_NUMBER;
           digits = 0;
         } else {
@@ -152,42 +166,47 @@ int ChessBoard::setFENPosition(char* fen) {
       case MOVE_NUMBER:
         // The move number is checked but never used.
         if (isDigit(c)) {
-          if (++digits > MAX_FEN_DIGITS) return 0;
+          if (++digits > MAX_FEN_DIGITS) return false;
         } else {
           state = REST;
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
-  if (state != CLOCK && state != MOVE_NUMBER && state != REST) return 0;
+  return state == CLOCK || state == MOVE_NUMBER || state == REST;
+}
 
+// Whether a read placement can stand in a game with `side` to move.
+bool plausiblePlacement(const u8 placement[64], const unsigned counts[14], unsigned side) {
   // Piece counts a game can reach: one king each; at most 8 pawns, and no
   // more pawns plus promoted pieces (knights, bishops or rooks beyond 2,
   // queens beyond 1) than the 8 pawns a side starts with.
   for (unsigned colour = BLACK; colour <= WHITE; colour++) {
     const unsigned* n = counts + colour * 7;
-    if (n[KING] != 1 || n[PAWN] > 8) return 0;
-    if (n[KNIGHT] > 9 || n[BISHOP] > 9 || n[ROOK] > 9 || n[QUEEN] > 9) return 0;
+    if (n[KING] != 1 || n[PAWN] > 8) return false;
+    if (n[KNIGHT] > 9 || n[BISHOP] > 9 || n[ROOK] > 9 || n[QUEEN] > 9) return false;
     unsigned extra = 0;
     if (n[KNIGHT] > 2) extra += n[KNIGHT] - 2;
     if (n[BISHOP] > 2) extra += n[BISHOP] - 2;
     if (n[ROOK] > 2) extra += n[ROOK] - 2;
     if (n[QUEEN] > 1) extra += n[QUEEN] - 1;
-    if (n[PAWN] + extra > 8) return 0;
+    if (n[PAWN] + extra > 8) return false;
   }
   // No pawn on the first or last rank.
   for (unsigned f = 0; f < 8; f++) {
-    if (placement[f] % 7 == PAWN || placement[56 + f] % 7 == PAWN) return 0;
+    if (placement[f] % 7 == PAWN || placement[56 + f] % 7 == PAWN) return false;
   }
   unsigned kingSq[2] = {0, 0};
   for (unsigned sq = 0; sq < 64; sq++)
     if (placement[sq] && placement[sq] % 7 == KING) kingSq[placement[sq] / 7] = sq;
   // The side that has just moved cannot have left its king in check.
-  if (attackedOnPlacement(placement, kingSq[side ^ 1], side)) return 0;
+  return !attackedOnPlacement(placement, kingSq[side ^ 1], side);
+}
 
-  // A castle right stands only with the king and that rook at home.
+// The castle rights that stand on the placement: each only with the king
+// and that rook at home.
+unsigned standingCastleRights(const u8 placement[64], unsigned castle) {
   const u8 whiteKing = WHITE * 7 + KING, whiteRook = WHITE * 7 + ROOK;
   const u8 blackKing = BLACK * 7 + KING, blackRook = BLACK * 7 + ROOK;
   if (placement[4] != whiteKing) castle &= ~(unsigned)(CASTLE_WK | CASTLE_WQ);
@@ -196,11 +215,15 @@ int ChessBoard::setFENPosition(char* fen) {
   if (placement[60] != blackKing) castle &= ~(unsigned)(CASTLE_BK | CASTLE_BQ);
   if (placement[63] != blackRook) castle &= ~(unsigned)CASTLE_BK;
   if (placement[56] != blackRook) castle &= ~(unsigned)CASTLE_BQ;
+  return castle;
+}
 
-  // An en-passant file stands only where the opponent's pawn can just have
-  // made its double step: that pawn in front of the target square, the
-  // target and the pawn's origin empty. The target comes from the file and
-  // the side to move, as after a double step in a game.
+// The en-passant file (file + 1, 0 for none) that stands on the placement
+// with side to move: only where the opponent's pawn can just have made its
+// double step, that pawn in front of the target square, the target and the
+// pawn's origin empty. The target comes from the file and the side to move,
+// as after a double step in a game.
+unsigned standingEnPassantFile(const u8 placement[64], unsigned side, unsigned epFile) {
   if (epFile) {
     unsigned f = epFile - 1;
     unsigned target = side == WHITE ? 40 + f : 16 + f;
@@ -209,29 +232,29 @@ int ChessBoard::setFENPosition(char* fen) {
     if (placement[pawnSq] != (side ^ 1) * 7 + PAWN || placement[target] || placement[origin])
       epFile = 0;
   }
+  return epFile;
+}
+
+}  // namespace
+
+int ChessBoard::setFENPosition(char* fen) {
+  // Everything is read and checked first; the engine object is touched only
+  // once the whole string has been accepted.
+  FenFields f;
+  if (!readFenFields(fen, f) || !plausiblePlacement(f.placement, f.counts, f.side)) return 0;
+  const unsigned castle = standingCastleRights(f.placement, f.castle);
+  const unsigned epFile = standingEnPassantFile(f.placement, f.side, f.epFile);
 
   // Accepted: set up the game position.
-  // 1-2. An empty record and move entry.
-  pieceSelected = 0;
-  promotionPending = 0;
-  pendingMove = 0;
-  gameLength = 0;
-  curMoveIndex = 0;
-  lastMove = 0;
-  currentNode.undoCount = 0;
-  currentNode.hashHistoryCount = 0;
-  capturedCount[BLACK] = capturedCount[WHITE] = 0;
-  memset(capturedPieces, 0, sizeof(capturedPieces));
-  // 3. Fresh ordering tables.
-  for (unsigned p = 0; p <= MAX_PLY; p++) killer1[p] = killer2[p] = mateKiller[p] = 0;
-  memset(historyTable, 0, sizeof(historyTable));
+  // 1-3. An empty record and move entry, key history and ordering tables.
+  clearGameRecord();
   // 4-5. The placement with its sums, then the parsed rights and counters.
-  placePieces(placement);
+  placePieces(f.placement);
   currentNode.castleRights = (u8)castle;
-  currentNode.sideToMove = side;
-  currentNode.opponent = side ^ 1;
+  currentNode.sideToMove = f.side;
+  currentNode.opponent = f.side ^ 1;
   currentNode.enPassantFile = (u8)epFile;
-  currentNode.halfMoveClock = (u8)clock;
+  currentNode.halfMoveClock = (u8)f.clock;
   // 6-9. The display copy, the move list and the key.
   buildLegalMoves();
   currentNode.hashKey = currentNode.createHashKey();
@@ -303,8 +326,10 @@ int ChessBoard::reverseFENPosition(char* src, char* dst) {
   for (int r = ranks - 1; r >= 0; r--) {
     for (size_t i = 0; i < rankLen[r]; i++) {
       char c = rankStart[r][i];
-      if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
-      else if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+      if (c >= 'a' && c <= 'z')
+        c = (char)(c - 'a' + 'A');
+      else if (c >= 'A' && c <= 'Z')
+        c = (char)(c - 'A' + 'a');
       *o++ = c;
     }
     if (r) *o++ = '/';
@@ -318,13 +343,19 @@ int ChessBoard::reverseFENPosition(char* src, char* dst) {
     if (c == ' ') {
       field++;
     } else if (field == 2) {
-      if (c == 'w') c = 'b';
-      else if (c == 'b') c = 'w';
+      if (c == 'w')
+        c = 'b';
+      else if (c == 'b')
+        c = 'w';
     } else if (field == 3) {
-      if (c == 'K') c = 'k';
-      else if (c == 'k') c = 'K';
-      else if (c == 'Q') c = 'q';
-      else if (c == 'q') c = 'Q';
+      if (c == 'K')
+        c = 'k';
+      else if (c == 'k')
+        c = 'K';
+      else if (c == 'Q')
+        c = 'q';
+      else if (c == 'q')
+        c = 'Q';
     }
     *o++ = c;
   }

@@ -6,6 +6,21 @@
 #include "engine/chessboard.h"
 #include "engine/log.h"
 
+void ChessBoard::noteCapturedPiece(unsigned colour, unsigned piece) {
+  if (capturedCount[colour] < sizeof(capturedPieces[colour])) {
+    capturedPieces[colour][capturedCount[colour]++] = static_cast<u8>(piece);
+  }
+}
+
+void ChessBoard::dropCapturedPiece(unsigned colour) {
+  if (capturedCount[colour] > 0) capturedCount[colour]--;
+}
+
+void ChessBoard::clearCapturedPieces() {
+  capturedCount[BLACK] = capturedCount[WHITE] = 0;
+  memset(capturedPieces, 0, sizeof(capturedPieces));
+}
+
 int ChessBoard::recordMove(ChessMove move) {
   if (curMoveIndex >= MAX_GAME_LENGTH) return 0;
   gameRecord[curMoveIndex].move = move;
@@ -15,11 +30,7 @@ int ChessBoard::recordMove(ChessMove move) {
   lastMove = move;
   if (move.captured()) {
     // The move has been made: the side now to move lost the piece.
-    unsigned c = currentNode.sideToMove;
-    if (capturedCount[c] < sizeof(capturedPieces[c])) {
-      capturedPieces[c][capturedCount[c]] = (u8)move.captured();
-      capturedCount[c]++;
-    }
+    noteCapturedPiece(currentNode.sideToMove, move.captured());
   }
   return 1;
 }
@@ -94,13 +105,8 @@ int ChessBoard::nextMove() {
   if (curMoveIndex >= gameLength) return 0;
   if (!currentNode.canMakeMove()) return 0;
   ChessMove m = gameRecord[curMoveIndex].move;
-  if (m.captured()) {
-    unsigned c = currentNode.opponent;   // not yet made: the mover's victim
-    if (capturedCount[c] < sizeof(capturedPieces[c])) {
-      capturedPieces[c][capturedCount[c]] = (u8)m.captured();
-      capturedCount[c]++;
-    }
-  }
+  // Not yet made: the mover's opponent loses the piece.
+  if (m.captured()) noteCapturedPiece(currentNode.opponent, m.captured());
   currentNode.makeMove(m);
   curMoveIndex++;
   buildLegalMoves();
@@ -115,10 +121,8 @@ int ChessBoard::nextMove() {
 static void stepBack(ChessBoard& board) {
   ChessMove m = board.gameRecord[board.curMoveIndex].move;
   board.currentNode.unMakeMove(m);
-  if (m.captured()) {
-    unsigned c = board.currentNode.opponent;  // the captured piece's colour
-    if (board.capturedCount[c] > 0) board.capturedCount[c]--;
-  }
+  // Taken back: the captured piece's colour is the opponent's again.
+  if (m.captured()) board.dropCapturedPiece(board.currentNode.opponent);
   board.buildLegalMoves();
   board.lastMove = board.curMoveIndex ? board.gameRecord[board.curMoveIndex - 1].move : ChessMove(0);
   board.updatePieces();
@@ -143,11 +147,7 @@ int ChessBoard::takeBack() {
 unsigned ChessBoard::countLegalMoves() {
   buildLegalMoves();
   unsigned legal = 0;
-  for (u32 i = 0; i < legalMoveCount; i++) {
-    ChessMove m = legalMoves[i].move;
-    if (currentNode.makeMove(m)) legal++;
-    currentNode.unMakeMove(m);
-  }
+  for (u32 i = 0; i < legalMoveCount; i++) legal += currentNode.isLegalMove(legalMoves[i].move);
   return legal;
 }
 
@@ -203,8 +203,7 @@ int ChessBoard::setMove(int fileOrPiece, int rank) {
     // 4. Note the captured piece at once; a promotion waits for its piece.
     if (found.captured()) {
       Log::print("add taken piece to player %d", (int)victim);
-      if (capturedCount[victim] < sizeof(capturedPieces[victim]))
-        capturedPieces[victim][capturedCount[victim]++] = (u8)found.captured();
+      noteCapturedPiece(victim, found.captured());
     }
     if (found.promotion()) {
       promotionPending = 1;
@@ -224,7 +223,7 @@ int ChessBoard::setMove(int fileOrPiece, int rank) {
   if (!legal) {
     if (m.captured()) {
       Log::print("remove taken piece from player %d", (int)victim);
-      if (capturedCount[victim] > 0) capturedCount[victim]--;
+      dropCapturedPiece(victim);
     }
     pendingMove = 0;
     updatePieces();
@@ -240,13 +239,8 @@ int ChessBoard::setMove(int fileOrPiece, int rank) {
   // replies decide check, mate or stalemate.
   GameRecordEntry& entry = gameRecord[curMoveIndex - 1];
   m.textShort(entry.text, legalMoves, legalMoveCount);
-  buildLegalMoves();
-  bool check = node.nodeState == NODE_CHECK;
-  unsigned replies = 0;
-  for (u32 i = 0; i < legalMoveCount; i++) {
-    if (node.makeMove(legalMoves[i].move)) replies++;
-    node.unMakeMove(legalMoves[i].move);
-  }
+  const unsigned replies = countLegalMoves();
+  const bool check = node.nodeState == NODE_CHECK;
   size_t len = strlen(entry.text);
   if (replies == 0) {
     node.nodeState = check ? NODE_MATE : NODE_STALEMATE;

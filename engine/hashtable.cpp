@@ -27,10 +27,7 @@ static HashTableNode* allocateZeroed(u32& entries) {
   HashTableNode* array = nullptr;
   while ((array = (HashTableNode*)calloc(entries, sizeof(HashTableNode))) == nullptr) {
     Log::print(17, "HashTable : out of memory");
-    if (entries == 1) {
-      fputs("out of memory\n", stderr);
-      exit(1);
-    }
+    if (entries == 1) exitOutOfMemory();
     entries /= 2;
   }
   return array;

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-InputLineReader::InputLineReader(int fd)
-    : fd(fd), start(0), end(0), endOfInput(false), discarding(false) {}
+InputLineReader::InputLineReader(int descriptor)
+    : fd(descriptor), start(0), end(0), endOfInput(false), discarding(false) {}
 
 // A line is complete when its line end is buffered, or when more than
 // INPUT_LINE_MAX characters without a line end are buffered (an over-long
@@ -114,6 +114,15 @@ bool InputLineReader::lineWaiting() {
   }
 }
 
+void InputLineReader::waitForInput(long microseconds) {
+  if (haveLine() || endOfInput || fd < 0 || fd >= FD_SETSIZE) return;
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(fd, &readable);
+  timeval timeout = {microseconds / 1000000, microseconds % 1000000};
+  select(fd + 1, &readable, nullptr, nullptr, &timeout);
+}
+
 int InputLineReader::readLine(char* buf, size_t size) {
   for (;;) {
     skipDiscarded();
@@ -139,5 +148,7 @@ InputLineReader& standardInput() {
 }
 
 bool inputLineWaiting() { return standardInput().lineWaiting(); }
+
+void waitForInput(long microseconds) { standardInput().waitForInput(microseconds); }
 
 int readInputLine(char* buf, size_t size) { return standardInput().readLine(buf, size); }

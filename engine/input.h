@@ -16,13 +16,17 @@ const size_t INPUT_LINE_MAX = 65536;
 class InputLineReader {
 public:
   // Reads from the descriptor fd, which the reader does not own.
-  explicit InputLineReader(int fd);
+  explicit InputLineReader(int descriptor);
   InputLineReader(const InputLineReader&) = delete;
   InputLineReader& operator=(const InputLineReader&) = delete;
 
   // True when a whole line, or the end of input, can be had without
   // blocking. Never blocks: it reads only what select() reports waiting.
   bool lineWaiting();
+
+  // Blocks until the descriptor has bytes to read or the timeout passes;
+  // returns at once when a line or the end of input is already at hand.
+  void waitForInput(long microseconds);
 
   // Reads the next line, blocking until it is complete or input ends. The
   // line feed is removed (a carriage return before it stays part of the
@@ -56,4 +60,5 @@ InputLineReader& standardInput();
 
 // Shorthands on standardInput().
 bool inputLineWaiting();
+void waitForInput(long microseconds);
 int readInputLine(char* buf, size_t size);

@@ -5,6 +5,7 @@
 #include <sys/time.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -92,4 +93,9 @@ void Profiler::dump() {
            maxText);
   }
   Log::endTable();
+}
+
+void exitOutOfMemory() {
+  fputs("out of memory\n", stderr);
+  exit(EXIT_FAILURE);
 }

@@ -56,3 +56,8 @@ public:
 };
 
 extern Profiler gProfiler;
+
+// Writes "out of memory" to standard error and ends the process with a
+// failure status: what a failed allocation the program cannot do without
+// leads to.
+[[noreturn]] void exitOutOfMemory();

@@ -19,10 +19,6 @@ const u32 CASTLE_BLACK_QUEEN_SIDE = 0x206EBC;  // e8-c8
 const unsigned A1 = 0, B1 = 1, C1 = 2, D1 = 3, E1 = 4, F1 = 5, G1 = 6, H1 = 7;
 const unsigned A8 = 56, B8 = 57, C8 = 58, D8 = 59, E8 = 60, F8 = 61, G8 = 62, H8 = 63;
 
-inline u32 moveWord(unsigned from, unsigned to, unsigned piece, unsigned captured = 0) {
-  return from | (to << 6) | (piece << 12) | (captured << 15);
-}
-
 // Appends moves to a list and stops at its room.
 struct MoveWriter {
   ChessMoveSort* list;
@@ -59,7 +55,7 @@ inline void addPieceMoves(MoveWriter& w, const ChessBoardNode& node, u64 targets
     u64 to = pieceAttacks<Type>(from, node.bbAllPiece) & targets;
     while (to) {
       const unsigned sq = popFirstSquare(to);
-      w.add(moveWord(from, sq, Type, Captures ? node.pieceArray[sq] : 0));
+      w.add(ChessMove::make(from, sq, Type, Captures ? node.pieceArray[sq] : 0));
     }
   }
 }
@@ -97,6 +93,30 @@ int ChessBoardNode::isPinned(unsigned square, int colour) {
   return (line & sliders) != 0;
 }
 
+// The pieces of `mine` that stand alone between the king on `king` and a
+// slider of `rookLike` (rooks, queens) or `bishopLike` (bishops, queens)
+// aimed at it along a line of that kind. Moving such a piece off its line
+// can uncover an attack on the king: with the side to move's king and the
+// enemy sliders they are its pinned pieces, with the enemy king and its own
+// sliders the pieces that can give a discovered check.
+//
+// A slider behind exactly one of these pieces shows up once that first layer
+// is taken off the board; the piece it is pinned through is then the one
+// square both it and the king see.
+u64 ChessBoardNode::loneBlockers(unsigned king, u64 mine, u64 rookLike, u64 bishopLike) const {
+  const u64 occ = bbAllPiece;
+  u64 result = 0;
+  const u64 rookView = rookAttacks(king, occ);
+  const u64 rookFirst = rookView & mine;
+  u64 behind = rookAttacks(king, occ ^ rookFirst) & ~rookView & rookLike;
+  while (behind) result |= rookAttacks(popFirstSquare(behind), occ) & rookFirst;
+  const u64 bishopView = bishopAttacks(king, occ);
+  const u64 bishopFirst = bishopView & mine;
+  behind = bishopAttacks(king, occ ^ bishopFirst) & ~bishopView & bishopLike;
+  while (behind) result |= bishopAttacks(popFirstSquare(behind), occ) & bishopFirst;
+  return result;
+}
+
 void ChessBoardNode::generateMovesC(ChessMoveSort* list, unsigned* count) {
   MoveWriter w = {list, 0, MAX_MOVES};
   const unsigned side = sideToMove;
@@ -117,7 +137,7 @@ void ChessBoardNode::generateMovesC(ChessMoveSort* list, unsigned* count) {
                              : ((pawns & bbRank[1]) >> 8) & ~bbAllPiece;
   while (pushes) {
     const unsigned to = popFirstSquare(pushes);
-    w.addPromotions(moveWord(side == WHITE ? to - 8 : to + 8, to, PAWN));
+    w.addPromotions(ChessMove::make(side == WHITE ? to - 8 : to + 8, to, PAWN));
   }
   u64 attackers = pawns;
   while (attackers) {
@@ -125,7 +145,7 @@ void ChessBoardNode::generateMovesC(ChessMoveSort* list, unsigned* count) {
     u64 targets = bbPawnAttack[side][from] & enemy;
     while (targets) {
       const unsigned to = popFirstSquare(targets);
-      const u32 move = moveWord(from, to, PAWN, pieceArray[to]);
+      const u32 move = ChessMove::make(from, to, PAWN, pieceArray[to]);
       if (lastRank & (1ULL << to))
         w.addPromotions(move);
       else
@@ -136,7 +156,7 @@ void ChessBoardNode::generateMovesC(ChessMoveSort* list, unsigned* count) {
     const unsigned target = (enPassantFile - 1) + (side == WHITE ? 40 : 16);
     u64 takers = bbPawnAttack[side ^ 1][target] & pawns;
     while (takers)
-      w.add(moveWord(popFirstSquare(takers), target, PAWN, PAWN) | MOVE_EN_PASSANT);
+      w.add(ChessMove::make(popFirstSquare(takers), target, PAWN, PAWN) | MOVE_EN_PASSANT);
   }
 
   // 4. Quiet moves appended right behind this list share its room.
@@ -194,11 +214,11 @@ int ChessBoardNode::generateMovesNC(ChessMoveSort* list, unsigned* count) {
   const int step = side == WHITE ? -8 : 8;
   while (single) {
     const unsigned to = popFirstSquare(single);
-    w.add(moveWord(to + step, to, PAWN));
+    w.add(ChessMove::make(to + step, to, PAWN));
   }
   while (twice) {
     const unsigned to = popFirstSquare(twice);
-    w.add(moveWord(to + 2 * step, to, PAWN) | MOVE_DOUBLE_PUSH);
+    w.add(ChessMove::make(to + 2 * step, to, PAWN) | MOVE_DOUBLE_PUSH);
   }
 
   *count = w.count;
@@ -223,7 +243,7 @@ int ChessBoardNode::generateKingEvasion(ChessMoveSort* list) {
   u64 steps = bbKingAttack[king] & ~bbColorPiece[s];
   while (steps) {
     const unsigned to = popFirstSquare(steps);
-    w.add(moveWord(king, to, KING, pieceArray[to]));
+    w.add(ChessMove::make(king, to, KING, pieceArray[to]));
   }
 
   // 3. Double check (or none): only the king can move.
@@ -246,7 +266,7 @@ int ChessBoardNode::generateKingEvasion(ChessMoveSort* list) {
     while (single) {
       const unsigned to = popFirstSquare(single);
       if (!isPinned(to, (int)s)) continue;
-      const u32 move = moveWord(to + step, to, PAWN);
+      const u32 move = ChessMove::make(to + step, to, PAWN);
       if (lastRank & (1ULL << to))
         w.addPromotions(move);
       else
@@ -258,7 +278,7 @@ int ChessBoardNode::generateKingEvasion(ChessMoveSort* list) {
     twice &= inLine;
     while (twice) {
       const unsigned to = popFirstSquare(twice);
-      if (isPinned(to, (int)s)) w.add(moveWord(to + 2 * step, to, PAWN) | MOVE_DOUBLE_PUSH);
+      if (isPinned(to, (int)s)) w.add(ChessMove::make(to + 2 * step, to, PAWN) | MOVE_DOUBLE_PUSH);
     }
     // 4.3 Pieces.
     const u64 targets = ~bbColorPiece[s] & ~checkerBit & inLine;
@@ -274,7 +294,7 @@ int ChessBoardNode::generateKingEvasion(ChessMoveSort* list) {
                  targets;
         while (to) {
           const unsigned sq = popFirstSquare(to);
-          if (isPinned(sq, (int)s)) w.add(moveWord(from, sq, p, pieceArray[sq]));
+          if (isPinned(sq, (int)s)) w.add(ChessMove::make(from, sq, p, pieceArray[sq]));
         }
       }
     }
@@ -284,7 +304,7 @@ int ChessBoardNode::generateKingEvasion(ChessMoveSort* list) {
   // 5.1 By pawns, promoting on the last rank.
   u64 takers = bbPawnAttack[opp][checker] & pawns;
   while (takers) {
-    const u32 move = moveWord(popFirstSquare(takers), checker, PAWN, type);
+    const u32 move = ChessMove::make(popFirstSquare(takers), checker, PAWN, type);
     if (lastRank & checkerBit)
       w.addPromotions(move);
     else
@@ -296,7 +316,7 @@ int ChessBoardNode::generateKingEvasion(ChessMoveSort* list) {
     if ((int)checker == (int)target + step) {
       u64 epTakers = bbPawnAttack[opp][target] & pawns;
       while (epTakers)
-        w.add(moveWord(popFirstSquare(epTakers), target, PAWN, PAWN) | MOVE_EN_PASSANT);
+        w.add(ChessMove::make(popFirstSquare(epTakers), target, PAWN, PAWN) | MOVE_EN_PASSANT);
     }
   }
   // 5.3 By knights, bishops, rooks, then queens.
@@ -307,7 +327,7 @@ int ChessBoardNode::generateKingEvasion(ChessMoveSort* list) {
   static const unsigned takerOrder[4] = {KNIGHT, BISHOP, ROOK, QUEEN};
   for (unsigned i = 0; i < 4; i++) {
     u64 from = byType[i];
-    while (from) w.add(moveWord(popFirstSquare(from), checker, takerOrder[i], type));
+    while (from) w.add(ChessMove::make(popFirstSquare(from), checker, takerOrder[i], type));
   }
   return (int)w.count;
 }

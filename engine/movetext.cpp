@@ -196,9 +196,7 @@ int ChessBoard::createMove(char* text, ChessMove& move) {
       if ((int)m.promotion() != promotion) continue;
     }
     if (!node.canMakeMove()) return 0;
-    bool legal = node.makeMove(m) != 0;
-    node.unMakeMove(m);
-    if (!legal) continue;
+    if (!node.isLegalMove(m)) continue;
     move = m;
     return 1;
   }

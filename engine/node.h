@@ -113,6 +113,12 @@ public:
   // Takes back the move last made; refuses (0, nothing changes) a move that
   // is not the one on top of the undo stack, or that makeMove refused.
   int unMakeMove(ChessMove move);
+  // Passes the move to the other side: the null move of the search. Only
+  // the key, the en-passant file, the fifty-move counter and the side to
+  // move change; the undo record keeps the first three (and move 0), and
+  // the key history is left alone. unMakeNullMove takes it back.
+  void makeNullMove();
+  void unMakeNullMove();
   u64 createHashKey();
   // Consistency check of the record; the number of failed checks.
   int testBoard();
@@ -144,6 +150,16 @@ public:
     return (bbKingAttack[square] & bbPiece[base + KING]) != 0;
   }
   int isPinned(unsigned square, int colour);
+  // The pieces of `mine` that stand alone between the king square and a
+  // slider of rookLike or bishopLike aimed at it: pinned pieces, or pieces
+  // that can give a discovered check (movegen.cpp).
+  u64 loneBlockers(unsigned king, u64 mine, u64 rookLike, u64 bishopLike) const;
+  // Whether a generated move is legal: made, tested and taken back.
+  bool isLegalMove(ChessMove move) {
+    const bool legal = makeMove(move) != 0;
+    unMakeMove(move);
+    return legal;
+  }
   int validMove(ChessMove move);
   // Whether the side to move is in check.
   int inCheck() { return isAttacked(kingSquare[sideToMove], opponent); }
@@ -308,4 +324,29 @@ inline int ChessBoardNode::unMakeMove(ChessMove move) {
     pieceArray[to] = 0;
   }
   return 1;
+}
+
+inline void ChessBoardNode::makeNullMove() {
+  ChessMoveUndo& undo = undoStack[undoCount++];
+  undo.hashKey = hashKey;
+  undo.enPassantFile = enPassantFile;
+  undo.halfMoveClock = halfMoveClock;
+  undo.move = 0;
+  ++halfMoveClock;
+  if (enPassantFile) {
+    hashKey ^= zobrist.epKeys[enPassantFile - 1];
+    enPassantFile = 0;
+  }
+  hashKey ^= zobrist.sideKey;
+  opponent = sideToMove;
+  sideToMove ^= 1;
+}
+
+inline void ChessBoardNode::unMakeNullMove() {
+  const ChessMoveUndo& undo = undoStack[--undoCount];
+  sideToMove = opponent;
+  opponent ^= 1;
+  enPassantFile = undo.enPassantFile;
+  halfMoveClock = undo.halfMoveClock;
+  hashKey = undo.hashKey;
 }

@@ -5,7 +5,7 @@
 
 #include "engine/bitboard.h"
 #include "engine/chessboard.h"
-#include "engine/search.h"
+#include "engine/ordering.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ void ChessBoard::orderMoves_root(ChessMoveSort* list, unsigned int count, int pl
     if (node.makeMove(m)) {
       key = 0;
       if (checkSearchTime()) key = -alphabeta_quiescent(ply + 1, -MATE_SCORE, MATE_SCORE, 1);
-      if (savedPV.count > 0 && m == savedPV.moves[0].move) key = KEY_HASH_MOVE;
+      if (m == savedPV.moves[0].move) key = KEY_HASH_MOVE;
     }
     node.unMakeMove(m);
     list[i].score = key;

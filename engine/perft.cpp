@@ -56,31 +56,6 @@ inline bool sideToMoveInCheck(ChessBoardNode& node) {
   return node.isAttacked(node.kingSquare[node.sideToMove], (int)node.opponent) != 0;
 }
 
-// The pieces of `mine` that stand alone between the king on `king` and a
-// slider of `rookLike` (rooks, queens) or `bishopLike` (bishops, queens)
-// aimed at it along a line of that kind. Moving such a piece off its line
-// can uncover an attack on the king: with the side to move's king and the
-// enemy sliders they are its pinned pieces, with the enemy king and its own
-// sliders the pieces that can give a discovered check.
-//
-// A slider behind exactly one of these pieces shows up once that first layer
-// is taken off the board; the piece it is pinned through is then the one
-// square both it and the king see.
-u64 loneBlockers(const ChessBoardNode& node, unsigned king, u64 mine, u64 rookLike,
-                 u64 bishopLike) {
-  const u64 occ = node.bbAllPiece;
-  u64 result = 0;
-  const u64 rookView = rookAttacks(king, occ);
-  const u64 rookFirst = rookView & mine;
-  u64 behind = rookAttacks(king, occ ^ rookFirst) & ~rookView & rookLike;
-  while (behind) result |= rookAttacks(popFirstSquare(behind), occ) & rookFirst;
-  const u64 bishopView = bishopAttacks(king, occ);
-  const u64 bishopFirst = bishopView & mine;
-  behind = bishopAttacks(king, occ ^ bishopFirst) & ~bishopView & bishopLike;
-  while (behind) result |= bishopAttacks(popFirstSquare(behind), occ) & bishopFirst;
-  return result;
-}
-
 // Move-word fields of the moves the filters below do not judge: castling,
 // en passant and promotions go through the full tests.
 const u32 SPECIAL_MOVE = ChessBoardNode::SPECIAL_MOVE;
@@ -102,7 +77,7 @@ struct LegalityFilter {
     const unsigned side = node.sideToMove, enemy = node.opponent * 7;
     const u64 queens = node.bbPiece[enemy + QUEEN];
     tested = (1ULL << node.kingSquare[side]) |
-             loneBlockers(node, node.kingSquare[side], node.bbColorPiece[side],
+             node.loneBlockers(node.kingSquare[side], node.bbColorPiece[side],
                           node.bbPiece[enemy + ROOK] | queens,
                           node.bbPiece[enemy + BISHOP] | queens);
   }
@@ -144,7 +119,7 @@ struct CheckFilter {
     direct[ROOK] = rookAttacks(king, occ);
     direct[QUEEN] = direct[BISHOP] | direct[ROOK];
     direct[KING] = 0;
-    discoverers = loneBlockers(node, king, node.bbColorPiece[side], rookLike, bishopLike);
+    discoverers = node.loneBlockers(king, node.bbColorPiece[side], rookLike, bishopLike);
     if ((direct[PAWN] & node.bbPiece[own + PAWN]) ||
         (direct[KNIGHT] & node.bbPiece[own + KNIGHT]) || (direct[BISHOP] & bishopLike) ||
         (direct[ROOK] & rookLike) || (bbKingAttack[king] & node.bbPiece[own + KING]))
@@ -342,7 +317,7 @@ int ChessBoard::testHashKey(int depth, int ply) {
   unsigned plies = ply < 0 ? 0u : (unsigned)ply;
   if (plies > node.undoCount) plies = node.undoCount;
   for (unsigned i = 0; i < plies && node.undoStack; i++) {
-    char text[12];
+    char text[ALGEBRAIC_TEXT_SIZE];
     node.undoStack[i].move.text(text);
     size_t len = strlen(text);
     if (used + len + 1 >= sizeof(line)) break;

@@ -42,7 +42,7 @@ void storePerftRow(int row);
 // One first move of a divide: its long algebraic text and its leaf count.
 struct DivideEntry {
   u64 count;
-  char text[12];
+  char text[ALGEBRAIC_TEXT_SIZE];
 };
 const unsigned MAX_DIVIDE_ENTRIES = 256;
 extern DivideEntry listDivide[MAX_DIVIDE_ENTRIES];

@@ -1,6 +1,7 @@
 // Piece-square tables, written square by square from a1 (rank 1 first).
 #include "engine/pst.h"
 
+// clang-format off
 const i32 piece_square_table_middlegame[2][7][64] = {
     {
         {   // black none
@@ -294,3 +295,4 @@ const i32 piece_square_table_endgame[2][7][64] = {
         },
     },
 };
+// clang-format on

@@ -5,28 +5,8 @@
 // front-end once the think has lasted a second, and tells the think whether
 // the position has one legal move or none. It does no draw test, table
 // probe, null move, internal deepening, futility pruning or reduction.
-#include <cstdlib>
-
 #include "engine/chessboard.h"
 #include "engine/search.h"
-
-namespace {
-
-// Extension of a root move in eighths of a ply, as at inner nodes without
-// the mate-threat term: a check, a pawn reaching its seventh rank, and a
-// capture of a piece of the mover's own type that the ordering rates as
-// not losing.
-int rootExtension(ChessMove m, int key, bool givesCheck) {
-  int extension = givesCheck ? ONE_PLY : 0;
-  unsigned toRank = m.to() >> 3;
-  if (m.piece() == PAWN && (toRank == 6 || toRank == 1)) extension += ONE_PLY;
-  if (m.captured() != NOPIECE && m.captured() != PAWN && m.captured() == m.piece() &&
-      key >= KEY_GOOD_CAPTURE)
-    extension += ONE_PLY / 2;
-  return extension > ONE_PLY ? ONE_PLY : extension;
-}
-
-}  // namespace
 
 int ChessBoard::searchRoot(int depth, int alpha, int beta) {
   ChessBoardNode& node = currentNode;
@@ -48,29 +28,17 @@ int ChessBoard::searchRoot(int depth, int alpha, int beta) {
   //       score, which the think reports.
   auto noLegalMove = [&]() {
     rootState = 2;
-    rootLine.count = 0;
-    rootLine.moves[0].move = 0;
+    clearLine(rootLine);
     node.nodeState = inCheck ? NODE_MATE : NODE_STALEMATE;
     rootLine.moves[0].score = inCheck ? -MATE_SCORE : contemptFactor;
     return rootLine.moves[0].score;
   };
   if (count == 0) return noLegalMove();
 
-  // 5. Pre-scoring: each legal move by the quiescence value after it, the
-  //    previous iteration's best move above all; illegal moves last.
-  for (unsigned i = 0; i < count; i++) {
-    ChessMove m = list[i].move;
-    int key = KEY_ILLEGAL;
-    if (node.makeMove(m)) {
-      key = 0;
-      if (!stopSearch && checkSearchTime()) key = -alphabeta_quiescent(1, -MATE_SCORE, MATE_SCORE, 1);
-      if (m == savedPV.moves[0].move) key = KEY_HASH_MOVE;
-    }
-    node.unMakeMove(m);
-    list[i].score = key;
-  }
-  // 6-7. Best keys first.
-  sortMoves(list, 0, count);
+  // 5-7. Pre-scoring: each legal move by the quiescence value after it, the
+  //      previous iteration's best move above all, illegal moves last; best
+  //      keys first.
+  orderMoves_root(list, count, 0);
   if (stopSearch) return 0;
 
   // 8. The move loop.
@@ -91,33 +59,26 @@ int ChessBoard::searchRoot(int depth, int alpha, int beta) {
     int givesCheck = node.isAttacked(node.kingSquare[node.sideToMove], node.opponent);
     ChessMoveUndo& child = node.undoStack[node.undoCount];
     child.inCheck = (u8)givesCheck;
-    int newDepth = depth - ONE_PLY + rootExtension(m, list[i].score, givesCheck != 0);
+    // No mate threat is known at the root.
+    int newDepth = depth - ONE_PLY + searchExtension(m, list[i].score, givesCheck, 0);
 
     // The child's line starts empty, so that no line of another subtree
     // can follow this move into the root line.
-    childLine.count = 0;
-    childLine.moves[0].move = 0;
+    clearLine(childLine);
 
     // Each child search runs only while the think goes on; a stopped one
     // leaves no trace: its result is dropped and the position restored.
-    int score = 0;
+    int score;
     if (movesSearched == 0) {
       child.nodeType = PV_NODE;
-      if (checkSearchTime())
-        score = newDepth < ONE_PLY ? -alphabeta_quiescent(1, -beta, -best, 1)
-                                   : -alphabeta(newDepth, -beta, -best, 1, 1);
+      score = searchChild(newDepth, best, beta, 1, 1, 0);
     } else {
       child.nodeType = CUT_NODE;
-      if (checkSearchTime())
-        score = newDepth < ONE_PLY ? -alphabeta_quiescent(1, -best - 1, -best, givesCheck)
-                                   : -alphabeta(newDepth, -best - 1, -best, 1, 1);
+      score = searchChild(newDepth, best, best + 1, givesCheck, 1, 0);
       if (!stopSearch && score > best && score < beta) {
         child.nodeType = PV_NODE;
-        childLine.count = 0;
-        childLine.moves[0].move = 0;
-        if (checkSearchTime())
-          score = newDepth < ONE_PLY ? -alphabeta_quiescent(1, -beta, -best, 1)
-                                     : -alphabeta(newDepth, -beta, -best, 1, 1);
+        clearLine(childLine);
+        score = searchChild(newDepth, best, beta, 1, 1, 0);
       }
     }
     node.unMakeMove(m);
@@ -126,24 +87,12 @@ int ChessBoard::searchRoot(int depth, int alpha, int beta) {
 
     // 8.10. Cut-off: store it and feed the ordering tables.
     if (score >= beta) {
-      node.hashTable.addNode(node.hashKey, m, depth, HASH_LOWER, beta);
-      if (std::abs(score) > MATE_THRESHOLD) mateKiller[0] = m;
-      if (m.captured() == NOPIECE && m.promotion() == NOPIECE) {
-        if (m != killer1[0]) {
-          killer2[0] = killer1[0];
-          killer1[0] = m;
-        }
-        historyTable[node.sideToMove][m.from()][m.to()] += (u32)((depth / 8) * (depth / 8));
-      }
+      storeCutoff(m, depth, beta, score, 0);
       return beta;
     }
     // 8.11. A new best move: the root line is this move and the child's line.
     if (score > best) {
-      rootLine.moves[0].move = m;
-      rootLine.moves[0].score = score;
-      u32 childCount = childLine.count < MAX_PLY - 1 ? childLine.count : MAX_PLY - 1;
-      for (u32 k = 0; k < childCount; k++) rootLine.moves[k + 1] = childLine.moves[k];
-      rootLine.count = childCount + 1;
+      updateLine(rootLine, childLine, m, score, 0);
       best = score;
       boundType = HASH_EXACT;
     }

@@ -17,26 +17,6 @@ const int NEXTNODETYPE[3] = {PV_NODE, ALL_NODE, CUT_NODE};
 
 namespace {
 
-// Empties a principal variation.
-inline void clearLine(PLine& line) {
-  line.count = 0;
-  line.moves[0].move = 0;
-}
-
-// Line of the node at ply: the move and its score, then the child's line,
-// within the 63 - ply moves that the deepest ply leaves room for.
-inline void updateLine(PLine& line, const PLine& child, ChessMove move, int score, int ply) {
-  unsigned n = child.count;
-  const unsigned room = MAX_PLY - 1 - static_cast<unsigned>(ply);
-  if (n > room - 1) n = room - 1;
-  line.moves[0].move = move;
-  line.moves[0].score = score;
-  memcpy(&line.moves[1], child.moves, n * sizeof(ChessMoveSort));
-  line.count = n + 1;
-}
-
-inline bool isQuiet(ChessMove m) { return m.captured() == 0 && m.promotion() == 0; }
-
 // Starts loading the table slot of a position whose probe is near, so that
 // the probe does not wait for memory.
 inline void prefetchSlot(const HashTable& table, u64 key) {
@@ -55,6 +35,25 @@ int ChessBoard::calcMateValue(int score) {
     return score;
   }
   return (plies + 1) / 2;
+}
+
+int ChessBoard::searchChild(int depth, int alpha, int beta, int exact, int allowNull, int ply) {
+  if (!checkSearchTime()) return 0;
+  if (depth < ONE_PLY) return -alphabeta_quiescent(ply + 1, -beta, -alpha, exact);
+  return -alphabeta(depth, -beta, -alpha, allowNull, ply + 1);
+}
+
+void ChessBoard::storeCutoff(ChessMove move, int depth, int beta, int score, int ply) {
+  ChessBoardNode& node = currentNode;
+  node.hashTable.addNode(node.hashKey, move, depth, HASH_LOWER, beta);
+  if (score > MATE_THRESHOLD || score < -MATE_THRESHOLD) mateKiller[ply] = move;
+  if (!isQuietMove(move)) return;
+  if (move != killer1[ply]) {
+    killer2[ply] = killer1[ply];
+    killer1[ply] = move;
+  }
+  const int plies = depth / ONE_PLY;
+  historyTable[node.sideToMove][move.from()][move.to()] += static_cast<u32>(plies * plies);
 }
 
 void ChessBoard::clearKillerMoves() {
@@ -107,40 +106,15 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
   //    node is not worth searching. A null search that gets mated at once
   //    reveals a mate threat, which extends every move of this node.
   int mateThreat = 0;
-  if (allowNull && !inCheck && node.gamePhase <= 2 && nodeType != PV_NODE) {
-    const int reduction = depth <= 48 ? 16 : 24;
-    record.hashKey = node.hashKey;
-    record.enPassantFile = node.enPassantFile;
-    record.halfMoveClock = node.halfMoveClock;
-    record.move = 0;
-    ++node.halfMoveClock;
-    ++node.undoCount;
-    if (node.enPassantFile) {
-      node.hashKey ^= node.zobrist.epKeys[node.enPassantFile - 1];
-      node.enPassantFile = 0;
-    }
-    node.hashKey ^= node.zobrist.sideKey;
-    node.opponent = node.sideToMove;
-    node.sideToMove ^= 1;
+  if (allowNull && !inCheck && node.gamePhase <= NULL_MOVE_MAX_PHASE && nodeType != PV_NODE) {
+    const int reduction =
+        depth <= NULL_REDUCTION_DEPTH ? NULL_REDUCTION_SHALLOW : NULL_REDUCTION_DEEP;
+    node.makeNullMove();
     ChessMoveUndo& child = node.undoStack[node.undoCount];
     child.inCheck = 0;
     child.nodeType = static_cast<u8>(NEXTNODETYPE[nodeType]);
-
-    int score = 0;
-    if (checkSearchTime()) {
-      if (depth - reduction < 2 * ONE_PLY) {
-        score = -alphabeta_quiescent(ply + 1, -beta, -beta + 1, 0);
-      } else {
-        score = -alphabeta(depth - ONE_PLY - reduction, -beta, -beta + 1, 0, ply + 1);
-      }
-    }
-
-    --node.undoCount;
-    node.sideToMove = node.opponent;
-    node.opponent ^= 1;
-    node.enPassantFile = record.enPassantFile;
-    node.halfMoveClock = record.halfMoveClock;
-    node.hashKey = record.hashKey;
+    const int score = searchChild(depth - ONE_PLY - reduction, beta - 1, beta, 0, 0, ply);
+    node.unMakeNullMove();
 
     if (stopSearch) return 0;
     if (score >= beta) {
@@ -152,9 +126,8 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
 
   // 9. Internal iterative deepening: a PV node without a table move searches
   //    itself shallower to find one.
-  if (!hashMove && depth > 3 * ONE_PLY && nodeType == PV_NODE) {
-    clearLine(line);
-    alphabeta(depth - 2 * ONE_PLY, alpha, beta, 0, ply);
+  if (!hashMove && depth > IID_MIN_DEPTH && nodeType == PV_NODE) {
+    alphabeta(depth - IID_REDUCTION, alpha, beta, 0, ply);
     if (stopSearch) return 0;
     const HashTableNode& slot = node.hashTable.table[node.hashKey & node.hashTable.modulo];
     hashMove = slot.key == node.hashKey ? slot.move : ChessMove(0);
@@ -166,8 +139,11 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
   // 11. Futility: near the leaves, a node far below alpha only searches the
   //     moves that can change the material or give check.
   int futility = 0;
-  if (depth <= 31 && !inCheck && nodeType != PV_NODE && node.gamePhase <= 1) {
-    const int margin = depth <= 15 ? 200 : (depth <= 23 ? 500 : 975);
+  if (depth <= FUTILITY_MAX_DEPTH && !inCheck && nodeType != PV_NODE &&
+      node.gamePhase <= FUTILITY_MAX_PHASE) {
+    const int margin = depth <= FUTILITY_DEPTH_1   ? FUTILITY_MARGIN_1
+                       : depth <= FUTILITY_DEPTH_2 ? FUTILITY_MARGIN_2
+                                                   : FUTILITY_MARGIN_3;
     futility = node.evaluate(alpha, beta, 1) + margin <= alpha;
   }
 
@@ -206,20 +182,11 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       ChessMoveUndo& child = node.undoStack[node.undoCount];
       child.inCheck = static_cast<u8>(givesCheck);
 
-      // Extensions in eighths, at most one ply: checks (more under a mate
-      // threat), pawns reaching the seventh rank, and recaptures of a piece
-      // of the mover's own type that do not lose material.
-      int extension = mateThreat ? (givesCheck ? 12 : 4) : (givesCheck ? 8 : 0);
-      if (m.piece() == PAWN) {
-        const unsigned rank = m.to() >> 3;
-        if (rank == 6 || rank == 1) extension += 8;
-      }
-      if (m.captured() > PAWN && m.captured() == m.piece() && key >= KEY_GOOD_CAPTURE) {
-        extension += 4;
-      }
-      if (extension > ONE_PLY) extension = ONE_PLY;
+      // Extensions: checks (more under a mate threat), pawns reaching the
+      // seventh rank, recaptures that do not lose material.
+      const int extension = searchExtension(m, key, givesCheck, mateThreat);
 
-      const bool quiet = isQuiet(m);
+      const bool quiet = isQuietMove(m);
       if (futility && !givesCheck && movesSearched > 0 && extension == 0 && quiet) {
         ++movesSearched;
         node.unMakeMove(m);
@@ -227,27 +194,19 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       }
 
       const int newDepth = depth - ONE_PLY + extension;
-      int score = 0;
+      int score;
       if (movesSearched == 0) {
         // The first move gets the full window.
         child.nodeType = static_cast<u8>(childType);
-        if (checkSearchTime()) {
-          if (newDepth < ONE_PLY) {
-            score = -alphabeta_quiescent(ply + 1, -beta, -best,
-                                         (givesCheck || childType == PV_NODE) ? 1 : 0);
-          } else {
-            score = -alphabeta(newDepth, -beta, -best, 1, ply + 1);
-          }
-        }
+        score =
+            searchChild(newDepth, best, beta, (givesCheck || childType == PV_NODE) ? 1 : 0, 1, ply);
       } else {
-        // Late quiet moves of a non-PV node are first tried two plies
-        // shallower; one that stays below alpha counts as searched.
-        if (!givesCheck && depth >= 3 * ONE_PLY && extension == 0 && movesSearched >= 4 &&
-            nodeType != PV_NODE && quiet && key != KEY_MATE_KILLER && key != KEY_KILLER1 &&
-            key != KEY_KILLER2 && key != KEY_KILLER1_UP2 && key != KEY_KILLER2_UP2) {
+        // Late quiet moves of a non-PV node are first tried shallower; one
+        // that stays below alpha counts as searched.
+        if (!givesCheck && depth >= LMR_MIN_DEPTH && extension == 0 &&
+            movesSearched >= LMR_MIN_MOVES && nodeType != PV_NODE && quiet && !isKillerKey(key)) {
           child.nodeType = static_cast<u8>(childType);
-          int reduced = 0;
-          if (checkSearchTime()) reduced = -alphabeta(depth - 2 * ONE_PLY, -best - 1, -best, 1, ply + 1);
+          const int reduced = searchChild(depth - LMR_REDUCTION, best, best + 1, 0, 1, ply);
           if (stopSearch) {
             node.unMakeMove(m);
             return 0;
@@ -261,26 +220,14 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
         // Zero window around alpha; a move that lands inside the window is
         // searched again with the full window.
         child.nodeType = CUT_NODE;
-        if (checkSearchTime()) {
-          if (newDepth < ONE_PLY) {
-            score = -alphabeta_quiescent(ply + 1, -best - 1, -best, givesCheck);
-          } else {
-            score = -alphabeta(newDepth, -best - 1, -best, 1, ply + 1);
-          }
-        }
+        score = searchChild(newDepth, best, best + 1, givesCheck, 1, ply);
         if (stopSearch) {
           node.unMakeMove(m);
           return 0;
         }
         if (score > best && score < beta) {
           child.nodeType = PV_NODE;
-          if (checkSearchTime()) {
-            if (newDepth < ONE_PLY) {
-              score = -alphabeta_quiescent(ply + 1, -beta, -best, 1);
-            } else {
-              score = -alphabeta(newDepth, -beta, -best, 1, ply + 1);
-            }
-          }
+          score = searchChild(newDepth, best, beta, 1, 1, ply);
         }
       }
       ++movesSearched;
@@ -289,17 +236,7 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       if (stopSearch) return 0;
 
       if (score >= beta) {
-        // Cut-off: remember the move in the table, and a quiet one in the
-        // killers and the history of its mover.
-        node.hashTable.addNode(node.hashKey, m, depth, HASH_LOWER, beta);
-        if (score > MATE_THRESHOLD || score < -MATE_THRESHOLD) mateKiller[ply] = m;
-        if (!quiet) return beta;
-        if (m != killer1[ply]) {
-          killer2[ply] = killer1[ply];
-          killer1[ply] = m;
-        }
-        const int plies = depth / ONE_PLY;
-        historyTable[node.sideToMove][m.from()][m.to()] += static_cast<u32>(plies * plies);
+        storeCutoff(m, depth, beta, score, ply);
         return beta;
       }
       if (score > best) {

@@ -1,10 +1,8 @@
 // The search-time check: node and time limits of the think, and the poll of
 // standard input through which commands reach a running search.
-#include <time.h>
-
 #include "engine/chessboard.h"
+#include "engine/clock.h"
 #include "engine/input.h"
-#include "engine/search.h"
 
 namespace {
 
@@ -17,20 +15,6 @@ namespace {
 const u32 CLOCK_CHECK_MASK = 1023;
 
 }  // namespace
-
-void readClock(TimeOfDay& t) {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  t.sec = static_cast<int64_t>(now.tv_sec);
-  t.usec = static_cast<int64_t>(now.tv_nsec / 1000);
-}
-
-u64 elapsedMicroseconds(const TimeOfDay& since) {
-  TimeOfDay now;
-  readClock(now);
-  int64_t us = (now.sec - since.sec) * 1000000 + (now.usec - since.usec);
-  return us > 0 ? static_cast<u64>(us) : 0;
-}
 
 int ChessBoard::getInput() { return inputLineWaiting() ? 1 : 0; }
 

@@ -4,14 +4,13 @@
 // then plays the move, records it and reports it through the callbacks.
 // Commands reach a running think only through the search-time check, which
 // runs them nested inside the search.
-#include <sys/select.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "engine/chessboard.h"
+#include "engine/input.h"
 #include "engine/log.h"
 #include "engine/search.h"
 #include "engine/timecontrol.h"
@@ -21,27 +20,10 @@ namespace {
 // Plies of the game record up to which the opening book is asked.
 const u32 BOOK_PLY_LIMIT = 19;
 
-// Empties a line.
-void clearLine(PLine& line) {
-  line.count = 0;
-  line.moves[0].move = 0;
-}
-
-// Blocks until standard input has something to read or the timeout passes.
-void waitForStandardInput(long microseconds) {
-  int fd = fileno(stdin);
-  if (fd < 0 || fd >= FD_SETSIZE) return;
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(fd, &readable);
-  timeval timeout = {microseconds / 1000000, microseconds % 1000000};
-  select(fd + 1, &readable, nullptr, nullptr, &timeout);
-}
-
 // Sleeps without reading input.
 void pause(long microseconds) {
-  timeval timeout = {microseconds / 1000000, microseconds % 1000000};
-  select(0, nullptr, nullptr, nullptr, &timeout);
+  const timespec interval = {microseconds / 1000000, (microseconds % 1000000) * 1000};
+  nanosleep(&interval, nullptr);
 }
 
 // Runs one root search and returns its duration in microseconds.
@@ -81,10 +63,8 @@ ChessMove firstLegalMove(ChessBoard& board) {
   ChessBoardNode& node = board.currentNode;
   board.buildLegalMoves();
   for (u32 i = 0; i < board.legalMoveCount; i++) {
-    ChessMove m = board.legalMoves[i].move;
-    bool legal = node.makeMove(m) != 0;
-    node.unMakeMove(m);
-    if (legal) return m;
+    const ChessMove m = board.legalMoves[i].move;
+    if (node.isLegalMove(m)) return m;
   }
   return 0;
 }
@@ -102,7 +82,7 @@ bool playThinkMove(ChessBoard& board, ChessMove move) {
     return false;
   }
   board.recordMove(move);
-  char text[12];
+  char text[ALGEBRAIC_TEXT_SIZE];
   move.textShort(text, board.legalMoves, board.legalMoveCount);
   GameRecordEntry& entry = board.gameRecord[board.curMoveIndex - 1];
   size_t length = strnlen(text, sizeof entry.text - 1);
@@ -134,9 +114,7 @@ ChessMove ChessBoard::findLegalMove(ChessMove move) {
     ChessMove m = legalMoves[i].move;
     if (m.from() != move.from() || m.to() != move.to() || m.promotion() != move.promotion())
       continue;
-    bool legal = currentNode.makeMove(m) != 0;
-    currentNode.unMakeMove(m);
-    return legal ? m : ChessMove(0);
+    return currentNode.isLegalMove(m) ? m : ChessMove(0);
   }
   return 0;
 }
@@ -144,12 +122,12 @@ ChessMove ChessBoard::findLegalMove(ChessMove move) {
 void ChessBoard::waitAtDepthBound() {
   // Each command is read and run by the front-end as during the search; a
   // stop, an abort or a ponder hit (outside infinite mode) ends the wait.
-  // Without input the wait sleeps in select(); after a command that changed
+  // Without input the wait sleeps in the line reader; after a command that changed
   // nothing it pauses briefly, so that even an input stream that stays at
   // its end cannot make it spin.
   while (!stopSearch && (ponderSearch || searchMode == MODE_INFINITE)) {
     if (!getInput()) {
-      waitForStandardInput(100000);
+      waitForInput(100000);
       continue;
     }
     i32 ponderBefore = ponderSearch, modeBefore = searchMode;

@@ -17,10 +17,6 @@ const u32 MIN_CLOCK_BUDGET = 1000;
 const u32 MOVE_TIME_RESERVE = 25000;
 // Half-width of the aspiration window around the last in-window score.
 const int ASPIRATION_MARGIN = 40;
-// Bound of the full window.
-const int FULL_WINDOW = 32001;
-// Scores beyond this (either sign) count as mate scores for the mate rule.
-const int MATE_RULE_SCORE = 31743;
 
 // Microseconds to spend on one move of a clock game.
 //   remainingMs  the clock of the side to move (may be zero or overrun)

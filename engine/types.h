@@ -23,6 +23,18 @@ const unsigned UNDO_STACK_SIZE = MAX_GAME_LENGTH + 2 * MAX_PLY;
 const unsigned MAX_MOVES = 256;                     // moves of one position
 const unsigned PLY_LIST_SIZE = 257;                 // room of one per-ply list
 
+// Scores. A side to move that is checkmated at ply p scores p - MATE_SCORE;
+// any score of MATE_THRESHOLD or more in absolute value is a mate score.
+const int MATE_SCORE = 32000;
+const int MATE_THRESHOLD = 31744;
+// Bound of the full search window, beyond every score.
+const int FULL_WINDOW = MATE_SCORE + 1;
+// Scores beyond this (either sign) count as mate scores for the mate rule
+// of the think.
+const int MATE_RULE_SCORE = MATE_THRESHOLD - 1;
+// Scores beyond this (either sign) are reported as a distance to mate.
+const int MATE_REPORT_SCORE = 31799;
+
 // A move is one 32-bit word:
 //   bits 0-5 from, 6-11 to, 12-14 moving piece, 15-17 captured piece,
 //   18-20 promotion piece, 21 castle, 22 pawn double push, 23 en passant,
@@ -34,6 +46,9 @@ const u32 MOVE_CHECK = 1u << 24;
 const u32 MOVE_MATE = 2u << 24;
 
 struct ChessMoveSort;
+
+// Room of a long or short algebraic move text, terminator included.
+const unsigned ALGEBRAIC_TEXT_SIZE = 12;
 
 class ChessMove {
 public:
@@ -59,10 +74,12 @@ public:
   constexpr bool isEnPassant() const { return (move & MOVE_EN_PASSANT) != 0; }
   constexpr unsigned marker() const { return (move >> 24) & 3; }
 
-  // Long algebraic text ("e2-e4", "Ng1-f3", "e5xd6 e.p"); out holds 12 bytes.
+  // Long algebraic text ("e2-e4", "Ng1-f3", "e5xd6 e.p"); out holds
+  // ALGEBRAIC_TEXT_SIZE bytes.
   void text(char* out) const;
   // Short algebraic text ("e4", "Nbd7", "exd6"), disambiguated against the
-  // move list of the position before the move; out holds 12 bytes.
+  // move list of the position before the move; out holds
+  // ALGEBRAIC_TEXT_SIZE bytes.
   int textShort(char* out, ChessMoveSort* list, unsigned int count) const;
 };
 

@@ -18,12 +18,8 @@
 
 namespace {
 
-// Scores beyond this, either sign, are reported as a distance to mate.
-const int MATE_REPORT_SCORE = 31799;
 // Room of the console principal-variation text, terminator included.
 const size_t CONSOLE_PV_SIZE = 256;
-// Room of a long algebraic move text (ChessMove::text).
-const size_t LONG_TEXT_SIZE = 12;
 
 // Index of the game record when the running think started: the think has
 // played a move when the index has grown by one at its end.
@@ -42,6 +38,17 @@ void coordinateText(ChessMove move, char* out) {
   out[3] = static_cast<char>('1' + (move.to() >> 3));
   out[4] = move.promotion() ? pieceName[move.promotion()] : '\0';
   out[5] = '\0';
+}
+
+void coordinateLineText(const PLine& line, u32 length, char* out) {
+  size_t used = 0;
+  out[0] = '\0';
+  for (u32 i = 0; i < length && i < MAX_PLY; i++) {
+    coordinateText(line.moves[i].move, out + used);
+    used += strlen(out + used);
+    out[used++] = ' ';
+    out[used] = '\0';
+  }
 }
 
 namespace {
@@ -87,7 +94,7 @@ void printConsoleLine(ChessBoard& engine, int depth, int score, const PLine& pv,
   size_t used = 0;
   pvText[0] = '\0';
   for (u32 i = 0; i < length; i++) {
-    char text[LONG_TEXT_SIZE];
+    char text[ALGEBRAIC_TEXT_SIZE];
     pv.moves[i].move.text(text);
     size_t n = strlen(text);
     if (used + n + 1 >= sizeof pvText) break;  // whole moves only
@@ -121,15 +128,8 @@ void printConsoleLine(ChessBoard& engine, int depth, int score, const PLine& pv,
 // The UCI "info" line of a finished iteration.
 void sendInfoLine(ChessBoard& engine, int depth, int score, const PLine& pv, u32 length,
                   unsigned long long nodes, double us) {
-  char pvText[MAX_PLY * MOVE_TEXT_SIZE + 1];
-  size_t used = 0;
-  pvText[0] = '\0';
-  for (u32 i = 0; i < length; i++) {
-    coordinateText(pv.moves[i].move, pvText + used);
-    used += strlen(pvText + used);
-    pvText[used++] = ' ';
-    pvText[used] = '\0';
-  }
+  char pvText[LINE_TEXT_SIZE];
+  coordinateLineText(pv, length, pvText);
 
   double ms = us * 0.001;
   int time = ms < INT_MAX ? static_cast<int>(ms) : INT_MAX;
@@ -161,11 +161,8 @@ void ChessBoardUCI::onComputerFinishPlaying(int stopCode) {
     if (asknewgame) {
       asknewgame = 0;
       newGame();
-      movesToGo = 40;
-      uciRemainingMoves = 40;
-      uciMaxGameMoves = 40;
-      countHalfMove = 0;
-      firstThink = 0;
+      movesToGo = DEFAULT_MOVES_PER_CONTROL;
+      resetWinboardCounters();
     }
     return;
   }

@@ -16,6 +16,14 @@ const size_t MOVE_TEXT_SIZE = 6;
 // "e2e4", "e7e8q"; "0000" for no move.
 void coordinateText(ChessMove move, char* out);
 
+// Room of the coordinate text of a whole line: MAX_PLY moves, each with its
+// blank, and the terminator.
+const size_t LINE_TEXT_SIZE = MAX_PLY * MOVE_TEXT_SIZE + 1;
+
+// Writes the first length moves of line (at most MAX_PLY) into out
+// (LINE_TEXT_SIZE bytes) in coordinate text, each followed by one blank.
+void coordinateLineText(const PLine& line, u32 length, char* out);
+
 class ChessBoardUCI : public ChessBoard {
 public:
   void draw(int, int) override;

@@ -18,7 +18,6 @@
 #include "protocol/uci.h"
 #include "protocol/winboard.h"
 
-const char* const QUARVEL_VERSION = "1.3b";
 const char* const DEFAULT_BOOK_NAME = "quarvelopenbook.bin";
 
 ChessBoardUCI* board = nullptr;
@@ -30,13 +29,7 @@ int useownbook = 0;
 int pondering = 0;
 int pondernextmove = 0;
 ChessMove movePonder = EmptyMove;
-char pondernewmove[8];
-int firstThink = 0;
-int uciMaxGameMoves = 0;
-int uciRemainingMoves = 0;
-int countHalfMove = 0;
 int asknewgame = 0;
-int winboard_forcemode = 0;
 int showthinking = 1;
 
 namespace {

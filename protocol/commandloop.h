@@ -9,6 +9,7 @@
 
 #include "engine/input.h"
 #include "engine/types.h"
+#include "engine/version.h"
 
 class ChessBoardUCI;
 
@@ -23,12 +24,10 @@ const size_t OUTPUT_SIZE = 4096;
 // Room of the opening book's file name, terminator included.
 const size_t BOOK_NAME_SIZE = 256;
 
-// Version text of the banner and the identification lines.
-extern const char* const QUARVEL_VERSION;
 // Default file name of the opening book.
 extern const char* const DEFAULT_BOOK_NAME;
 
-// ---- front-end state ----
+// ---- front-end state (the WinBoard-only part is in winboard.h) ----
 extern ChessBoardUCI* board;       // the engine object, once a protocol is chosen
 extern char* command;              // the line being handled (COMMAND_SIZE bytes)
 extern int guiMode;                // GUI_NONE, GUI_UCI or GUI_WINBOARD
@@ -38,13 +37,7 @@ extern int useownbook;             // the user switched the opening book on
 extern int pondering;              // the user interface allows pondering
 extern int pondernextmove;         // the running (or last) think is a ponder search
 extern ChessMove movePonder;       // the reply the engine expects and ponders on
-extern char pondernewmove[8];      // WinBoard: the user's move that missed the ponder
-extern int firstThink;             // WinBoard: the first "go" of the game was seen
-extern int uciMaxGameMoves;        // WinBoard: moves per time control
-extern int uciRemainingMoves;      // WinBoard: moves left to the next time control
-extern int countHalfMove;          // WinBoard: user moves received in this game
 extern int asknewgame;             // a new game waits for the running think to end
-extern int winboard_forcemode;     // WinBoard force mode
 extern int showthinking;           // thinking output on
 
 // Reads one line (a line kept back during a think comes first once no think

@@ -1,6 +1,5 @@
 // Program entry: a command-line tool when the arguments name one, otherwise
 // the protocol engine, which reads commands until it is told to quit.
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,16 +7,8 @@
 #include "engine/log.h"
 #include "protocol/chessboarduci.h"
 #include "protocol/commandloop.h"
+#include "protocol/commandtext.h"
 #include "protocol/tools.h"
-
-// A decimal argument; text that is no number reads as 0, and numbers beyond
-// the int range are held at its ends so both builds read the same value.
-static int readNumber(const char* text) {
-  long long v = strtoll(text, nullptr, 10);
-  if (v > INT_MAX) v = INT_MAX;
-  if (v < INT_MIN) v = INT_MIN;
-  return (int)v;
-}
 
 static void printHelp(const char* wordSize) {
   printf("Quarvel %s (%s) by Yorin TASSEVAL\n", QUARVEL_VERSION, wordSize);
@@ -48,11 +39,11 @@ static bool runTool(int argc, char** argv, const char* wordSize, int* result) {
   }
   bool withFen = argc == 5 && strcmp(argv[3], "-fen") == 0;
   if (strcmp(tool, "-perft") == 0 && (argc == 3 || withFen)) {
-    *result = cmdPerft(readNumber(argv[2]), withFen ? argv[4] : nullptr);
+    *result = cmdPerft(readInt(argv[2]), withFen ? argv[4] : nullptr);
     return true;
   }
   if (strcmp(tool, "-divide") == 0 && (argc == 3 || withFen)) {
-    *result = cmdDivide(readNumber(argv[2]), withFen ? argv[4] : nullptr);
+    *result = cmdDivide(readInt(argv[2]), withFen ? argv[4] : nullptr);
     return true;
   }
   return false;
@@ -85,10 +76,7 @@ int main(int argc, char** argv) {
 
   // Interactive start.
   command = static_cast<char*>(malloc(COMMAND_SIZE));
-  if (!command) {
-    fputs("out of memory\n", stderr);
-    exit(0);
-  }
+  if (!command) exitOutOfMemory();
   strcpy(ownbook, DEFAULT_BOOK_NAME);
   useownbook = 0;
   setvbuf(stdout, nullptr, _IONBF, 0);  // every protocol line leaves at once

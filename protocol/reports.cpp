@@ -8,7 +8,7 @@
 #include "engine/perft.h"
 #include "protocol/commandloop.h"
 
-void printPerftTable(ChessBoard* board, int depth) {
+void printPerftTable(ChessBoard* engine, int depth) {
   memset(perftNode, 0, 16 * sizeof(perftNode[0]));
   fputs("depth |        nodes |     captures |          e.p |        check |         mate |"
         "    promotion |       castle \n",
@@ -18,7 +18,7 @@ void printPerftTable(ChessBoard* board, int depth) {
     // Each depth is counted afresh from the root; the row shows as soon as
     // it is known.
     clearPerftCounters();
-    board->perft(d, 0);
+    engine->perft(d, 0);
     storePerftRow(depth + 1 - d);
     sendCommand("% 2d. %12llu %12llu %12llu %12llu %12llu %12llu %12llu", d,
                 (unsigned long long)countnode, (unsigned long long)countcapture,

@@ -8,7 +8,7 @@ class ChessBoard;
 // each depth's statistics into perftNode and prints the table: its header,
 // then one row per depth. A depth below 1 or above 63 prints the header
 // alone.
-void printPerftTable(ChessBoard* board, int depth);
+void printPerftTable(ChessBoard* engine, int depth);
 
 // Prints the entries of the last divide, one line per legal first move.
 void printDivideList();

@@ -14,6 +14,7 @@
 #include "engine/log.h"
 #include "protocol/chessboarduci.h"
 #include "protocol/commandloop.h"
+#include "protocol/commandtext.h"
 #include "protocol/reports.h"
 
 namespace {
@@ -30,26 +31,6 @@ char START_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 // engine does not have the user interface's position, and answers "go"
 // with no move until a "position" line sets one up.
 bool positionRefused = false;
-
-bool startsWith(const char* text, const char* prefix) {
-  return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
-// The decimal number at the start of text (0 when there is none), held to
-// the 64-bit range.
-long long readNumber(const char* text) { return strtoll(text, nullptr, 10); }
-
-long long clampNumber(long long value, long long low, long long high) {
-  return value < low ? low : value > high ? high : value;
-}
-
-// The number after the first blank of line, held to the int range; 0 when
-// the line has no blank.
-int numberAfterBlank(const char* line) {
-  const char* blank = strchr(line, ' ');
-  if (!blank) return 0;
-  return static_cast<int>(clampNumber(readNumber(blank + 1), INT_MIN, INT_MAX));
-}
 
 // The value of a "go" keyword: the text from value up to the next blank
 // (at most VALUE_SIZE - 1 characters), read as a decimal number.
@@ -193,10 +174,10 @@ int parseUCI(char* line) {
       board->checkSearchTime();
     }
   } else if (startsWith(line, "perft")) {
-    if (board && strchr(line, ' ')) printPerftTable(board, numberAfterBlank(line));
+    if (board && strchr(line, ' ')) printPerftTable(board, intAfterBlank(line));
   } else if (startsWith(line, "divide")) {
     if (board && strchr(line, ' ')) {
-      board->divide(&board->currentNode, numberAfterBlank(line), 0);
+      board->divide(&board->currentNode, intAfterBlank(line), 0);
       printDivideList();
     }
   } else if (startsWith(line, "go ")) {

@@ -11,6 +11,14 @@
 
 #include "engine/types.h"
 
+// ---- WinBoard state of the front-end ----
+extern char pondernewmove[8];      // the user's move that missed the ponder
+extern int firstThink;             // the first "go" of the game was seen
+extern int uciMaxGameMoves;        // moves per time control
+extern int uciRemainingMoves;      // moves left to the next time control
+extern int countHalfMove;          // user moves received in this game
+extern int winboard_forcemode;     // force mode: the engine plays neither side
+
 // Handles one line in WinBoard mode. 0 when the program is to end ("quit"),
 // 1 for every other line. While a think runs, only the commands that are
 // safe inside a search act at once; every other line is kept back and runs,
@@ -23,6 +31,14 @@ int parseWinboard(char* line);
 // analysis of the current position). 1 when it did something, 0 when the
 // next command should be read.
 int runWinboardFollowUp();
+
+// Moves per time control until "level" says otherwise.
+const int DEFAULT_MOVES_PER_CONTROL = 40;
+
+// The counters of a new game: moves per control and moves to go back to
+// DEFAULT_MOVES_PER_CONTROL, no user move and no "go" seen yet. Also run
+// when a new game asked for during a think is set up at its end.
+void resetWinboardCounters();
 
 // ---- pieces of the handler, exposed for the unit tests ----
 

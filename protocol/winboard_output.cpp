@@ -32,16 +32,8 @@ void winboardPonderStopped() {
 
 void winboardThinkingLine(int depth, int score, const PLine& pv, u32 length,
                           unsigned long long nodes, double microseconds) {
-  // Each move in coordinate text followed by one blank.
-  char pvText[MAX_PLY * MOVE_TEXT_SIZE + 1];
-  size_t used = 0;
-  pvText[0] = '\0';
-  for (u32 i = 0; i < length && i < MAX_PLY; i++) {
-    coordinateText(pv.moves[i].move, pvText + used);
-    while (pvText[used] != '\0') used++;
-    pvText[used++] = ' ';
-    pvText[used] = '\0';
-  }
+  char pvText[LINE_TEXT_SIZE];
+  coordinateLineText(pv, length, pvText);
   double centiseconds = microseconds * 0.0001;
   int time = centiseconds < INT_MAX ? static_cast<int>(centiseconds) : INT_MAX;
   sendCommand("%d %d %d %llu %s", depth, score, time, nodes, pvText);

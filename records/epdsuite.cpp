@@ -8,7 +8,7 @@
 #include <list>
 
 #include "engine/chessboard.h"
-#include "protocol/commandloop.h"   // the version text of the report
+#include "engine/version.h"
 #include "records/suitelines.h"
 
 namespace {

@@ -246,7 +246,7 @@ void ChessOpeningBook::showMoves(unsigned long long key) {
   Log::print("OpeningBook : found %d moves :", node->count);
   unsigned count = std::min<unsigned>(node->count, BOOK_MAX_MOVES);
   for (unsigned i = 0; i < count; i++) {
-    char text[12];
+    char text[ALGEBRAIC_TEXT_SIZE];
     node->moves[i].move.text(text);
     Log::print("%s : # %d, white %d %%, black %d %%", text, node->moves[i].games,
                node->moves[i].whitePercent, node->moves[i].blackPercent);

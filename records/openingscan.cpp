@@ -21,7 +21,7 @@ void clearOpening(ChessGameOpening& opening) {
 
 class OpeningScanner : public pgn::Machine<OpeningScanner, 4096> {
 public:
-  OpeningScanner(int depth, ChessGameOpeningList& list) : depth(depth), list(list) {
+  OpeningScanner(int maxPlies, ChessGameOpeningList& into) : depth(maxPlies), list(into) {
     clearOpening(opening);
   }
 

@@ -22,7 +22,7 @@ i32 readNumber(const char* text) {
 
 class PgnReader : public pgn::Machine<PgnReader, 1024> {
 public:
-  explicit PgnReader(std::list<ChessGame*>& games) : games(games), game(new ChessGame()) {}
+  explicit PgnReader(std::list<ChessGame*>& into) : games(into), game(new ChessGame()) {}
   ~PgnReader() { delete game; }   // a game never ended by a result is dropped
   PgnReader(const PgnReader&) = delete;
   PgnReader& operator=(const PgnReader&) = delete;

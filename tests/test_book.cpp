@@ -150,12 +150,12 @@ TEST_F(BookFile, HandWrittenLayoutAndRoundTrips) {
   srand(7);
   for (int i = 0; i < 300; i++) {
     const u64 key = ((u64)rand() << 40) ^ ((u64)rand() << 20) ^ (u64)rand();
-    for (int m = 0; m < 1 + i % 5; m++)
+    for (int n = 0; n < 1 + i % 5; n++)
       book.addNode(key, ChessMove((u32)rand()), 1 + rand() % 50, rand() % 101, rand() % 101);
   }
   // Games 5, 5, 9, 5 in one node: the 9 moves ahead by exchange with the
   // first entry.
-  for (u32 m = 1; m <= 4; m++) book.addNode(KEY_LOW, ChessMove(m), m == 3 ? 9 : 5, 0, 0);
+  for (u32 w = 1; w <= 4; w++) book.addNode(KEY_LOW, ChessMove(w), w == 3 ? 9 : 5, 0, 0);
   ASSERT_EQ(book.save(path), 1);
   const std::vector<u8> first = readBytes();
   loaded.nodes.clear();

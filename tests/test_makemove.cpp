@@ -162,3 +162,41 @@ TEST(MakeMove, ConsistencyCheckCountsFaults) {
   node.kingSquare[WHITE] = sq("d1");
   EXPECT_EQ(node.testBoard(), 3);
 }
+
+// The null move of the search: the other side is to move, the en-passant
+// file is gone and the clock runs on, the key follows, the placement and the
+// key history stay; taking it back restores every field, also on top of a
+// made move.
+TEST(MakeMove, NullMoveIsTakenBackExactly) {
+  for (const char* fen : {"rnbqkbnr/ppp1pppp/8/8/3pP3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 3",
+                          "4k3/8/8/n7/8/8/4P3/R3K3 w - - 7 30"}) {
+    SCOPED_TRACE(fen);
+    auto board = boardAt(fen);
+    ChessBoardNode& node = board->currentNode;
+    for (int withMove = 0; withMove < 2; withMove++) {
+      const ChessMove first = withMove ? legalMoves(node).front() : ChessMove(0);
+      if (withMove) {
+        ASSERT_EQ(node.makeMove(first), 1);
+      }
+      const NodeFields before(node);
+      node.makeNullMove();
+      EXPECT_EQ(node.sideToMove, before.sideToMove ^ 1);
+      EXPECT_EQ(node.opponent, before.sideToMove);
+      EXPECT_EQ(node.enPassantFile, 0);
+      EXPECT_EQ(node.halfMoveClock, before.halfMoveClock + 1);
+      EXPECT_EQ(node.hashKey, node.createHashKey());
+      EXPECT_EQ(node.undoCount, before.undoCount + 1);
+      EXPECT_EQ(node.hashHistoryCount, before.hashHistoryCount);
+      EXPECT_EQ(memcmp(node.pieceArray, before.pieceArray, sizeof before.pieceArray), 0);
+      // The passed position is one that moves can be made in and taken back.
+      const ChessMove reply = legalMoves(node).front();
+      ASSERT_EQ(node.makeMove(reply), 1);
+      ASSERT_EQ(node.unMakeMove(reply), 1);
+      node.unMakeNullMove();
+      EXPECT_EQ(differences(before, NodeFields(node)), "");
+      if (withMove) {
+        ASSERT_EQ(node.unMakeMove(first), 1);
+      }
+    }
+  }
+}

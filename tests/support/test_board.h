@@ -1,4 +1,4 @@
-// An engine object for unit tests (every callback does nothing) and the
+// An engine object for unit tests (the callbacks do nothing but count) and the
 // position helpers the engine tests share: set-up, move lookup by
 // coordinates, legal moves and lines, and a snapshot of the position record.
 #pragma once
@@ -12,23 +12,15 @@
 #include <vector>
 
 #include "engine/chessboard.h"
+#include "tests/support/quiet_board.h"
 
-class TestBoard : public ChessBoard {
+class TestBoard : public QuietBoard {
 public:
-  int updates = 0;       // calls of onUpdateBoard
-  int nextPlayers = 0;   // calls of onNextPlayer
+  int updates = 0;      // calls of onUpdateBoard
+  int nextPlayers = 0;  // calls of onNextPlayer
 
-  void draw(int, int) override {}
-  void onPromotionMode() override {}
-  void onComputerStartPlaying() override {}
-  void onComputerFinishPlaying(int) override {}
   void onNextPlayer() override { nextPlayers++; }
-  int onComputerThinkPV(int, PLine&, unsigned long long, double) override { return 1; }
-  void onComputerClearPV() override {}
   void onUpdateBoard() override { updates++; }
-  void onMateFound(int, int) override {}
-  int onParseInputCommand() override { return 1; }
-  void onSearchRootMove(ChessMove, int) override {}
 };
 
 // Sets up a FEN string (the reader may write into its argument); 1 when
@@ -124,11 +116,13 @@ inline u32 legalPrefix(ChessBoardNode& node, const PLine& line) {
 
 // Every field of the position record that make and unmake may touch, and
 // the keys of the history in use.
+// clang-format off
 #define QUARVEL_NODE_FIELDS(X)                                                                 \
   X(bbAllPiece) X(bbColorPiece) X(bbPiece) X(hashKey) X(material) X(sideToMove) X(opponent)   \
   X(gamePhase) X(phaseSum) X(pstMiddlegame) X(pstEndgame) X(castleRights) X(enPassantFile)   \
   X(halfMoveClock) X(nodeState) X(pieceCount) X(pieceArray) X(kingSquare) X(hashHistoryCount) \
   X(undoCount)
+// clang-format on
 
 struct NodeFields {
 #define QUARVEL_DECLARE(f) decltype(ChessBoardNode::f) f;

@@ -8,8 +8,7 @@
 // A test that needs a data file starts with
 //     QUARVEL_REQUIRE_DATA("perftsuite.epd");
 // and is skipped (not failed) when the file is missing.
-#ifndef QUARVEL_TESTS_SUPPORT_TEST_PATHS_H
-#define QUARVEL_TESTS_SUPPORT_TEST_PATHS_H
+#pragma once
 
 #include <sys/stat.h>
 
@@ -22,22 +21,20 @@ inline std::string programPath() { return QUARVEL_BINARY; }
 
 // Path of `name` inside the shared test data directory.
 inline std::string dataPath(const std::string& name) {
-    return std::string(QUARVEL_DATA_DIR) + "/" + name;
+  return std::string(QUARVEL_DATA_DIR) + "/" + name;
 }
 
 // True when `name` exists in the shared test data directory.
 inline bool dataAvailable(const std::string& name) {
-    struct stat st;
-    return ::stat(dataPath(name).c_str(), &st) == 0;
+  struct stat st;
+  return ::stat(dataPath(name).c_str(), &st) == 0;
 }
 
 }  // namespace testsupport
 
 // Skips the current test when the shared data file `name` is missing.
-#define QUARVEL_REQUIRE_DATA(name)                                                     \
-    do {                                                                               \
-        if (!::testsupport::dataAvailable(name))                                       \
-            GTEST_SKIP() << "test data not found: " << ::testsupport::dataPath(name); \
-    } while (0)
-
-#endif  // QUARVEL_TESTS_SUPPORT_TEST_PATHS_H
+#define QUARVEL_REQUIRE_DATA(name)                                              \
+  do {                                                                          \
+    if (!::testsupport::dataAvailable(name))                                    \
+      GTEST_SKIP() << "test data not found: " << ::testsupport::dataPath(name); \
+  } while (0)
