@@ -38,8 +38,17 @@ extern const u32 magicRookShift[64];
 extern const u32 magicBishopShift[64];
 extern const u64 magicRookMagic[64];
 extern const u64 magicBishopMagic[64];
-extern u64* magicRookIndex[64];
-extern u64* magicBishopIndex[64];
+// One square's lookup, packed so that a lookup reads one record: the start
+// of the square's slice in the attack table, then the mask, multiplier and
+// shift of the fixed tables above.
+struct MagicSquare {
+  const u64* attacks;
+  u64 mask;
+  u64 magic;
+  u32 shift;
+};
+extern MagicSquare magicRook[64];
+extern MagicSquare magicBishop[64];
 extern u64 magicTableRook[102400];
 extern u64 magicTableBishop[5248];
 
@@ -50,13 +59,14 @@ u64 BishopAttack(int square, u64 occupancy);
 void printBitBoard(u64);
 
 // Slider attack sets: one masked multiply, one shift, one table read.
+inline u64 magicAttacks(const MagicSquare& m, u64 occupancy) {
+  return m.attacks[((occupancy & m.mask) * m.magic) >> m.shift];
+}
 inline u64 rookAttacks(unsigned square, u64 occupancy) {
-  return magicRookIndex[square][((occupancy & magicRookMask[square]) * magicRookMagic[square]) >>
-                               magicRookShift[square]];
+  return magicAttacks(magicRook[square], occupancy);
 }
 inline u64 bishopAttacks(unsigned square, u64 occupancy) {
-  return magicBishopIndex[square][((occupancy & magicBishopMask[square]) * magicBishopMagic[square]) >>
-                                 magicBishopShift[square]];
+  return magicAttacks(magicBishop[square], occupancy);
 }
 inline u64 queenAttacks(unsigned square, u64 occupancy) {
   return rookAttacks(square, occupancy) | bishopAttacks(square, occupancy);
