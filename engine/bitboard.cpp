@@ -152,10 +152,20 @@ static void fillMagicSlices(u64* table, MagicSquare* lookup, const u64* mask, co
   for (int s = 0; s < 64; s++) {
     for (u64& e : indexList) e = ~0ULL;
     u64* slice = table + offset;
-    lookup[s] = MagicSquare{slice, mask[s], magic[s], shift[s]};
+    MagicSquare& m = lookup[s];
+    m.attacks = slice;
+    m.mask = mask[s];
+#ifdef QUARVEL_FOLDED_MAGIC_INDEX
+    m.magicLow = (u32)magic[s];
+    m.magicHigh = (u32)(magic[s] >> 32);
+    m.shift = shift[s] - 32;
+#else
+    m.magic = magic[s];
+    m.shift = shift[s];
+#endif
     u64 o = 0;
     do {
-      u64 i = (o * magic[s]) >> shift[s];
+      u32 i = magicIndex(m, o);
       u64 a = attack(s, o);
       if (indexList[i] == ~0ULL) {
         slice[i] = a;
@@ -173,9 +183,15 @@ void createMagicTable() {
   memset(magicTableBishop, 0, sizeof magicTableBishop);
   memset(magicTableRook, 0, sizeof magicTableRook);
   Log::print("bishop");
-  fillMagicSlices(magicTableBishop, magicBishop, magicBishopMask, magicBishopMagic,
-                  magicBishopShift, BishopAttack);
+#ifdef QUARVEL_FOLDED_MAGIC_INDEX
+  const u64* bishopMagic = magicBishopMagic32;
+  const u64* rookMagic = magicRookMagic32;
+#else
+  const u64* bishopMagic = magicBishopMagic;
+  const u64* rookMagic = magicRookMagic;
+#endif
+  fillMagicSlices(magicTableBishop, magicBishop, magicBishopMask, bishopMagic, magicBishopShift,
+                  BishopAttack);
   Log::print("rook");
-  fillMagicSlices(magicTableRook, magicRook, magicRookMask, magicRookMagic, magicRookShift,
-                  RookAttack);
+  fillMagicSlices(magicTableRook, magicRook, magicRookMask, rookMagic, magicRookShift, RookAttack);
 }
