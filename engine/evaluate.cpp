@@ -85,6 +85,116 @@ inline int distance(unsigned a, unsigned b) { return DISTANCE.d[a][b]; }
 // Both patterns hold: every square of mask is in set.
 inline bool all(u64 set, u64 mask) { return (set & mask) == mask; }
 
+// What the pawns alone decide: the most advanced pawn of each file by
+// colour (index file + 1, with the off-board files 0 and 9 always empty),
+// the pawn attacks, the doubled, isolated and backward pawn penalties, the
+// passed pawns, and those of them with a friendly pawn beside them level or
+// one rank behind.
+struct PawnEntry {
+  u64 pawns[2];    // the placement the entry is for
+  bool filled;
+  int lastWhite[10], lastBlack[10];
+  u64 pawnAttacks[2];
+  int structure[2];
+  u64 passed[2];
+  u64 connected[2];
+};
+
+// Pawn structures repeat all through a search, so the entries are kept in
+// a table indexed by a hash of the two pawn sets; an entry holds its pawn
+// sets, so a hit is always the same placement.
+const unsigned PAWN_TABLE_BITS = 12;
+PawnEntry pawnTable[1u << PAWN_TABLE_BITS];
+
+// Steps 5 to 7 of the evaluation, the parts that read the pawns alone.
+void scanPawns(PawnEntry& e, u64 whitePawns, u64 blackPawns) {
+  int* lastWhite = e.lastWhite;
+  int* lastBlack = e.lastBlack;
+  // 5. Pawn scan.
+  for (int f = 0; f < 10; ++f) {
+    lastWhite[f] = NO_WHITE_PAWN;
+    lastBlack[f] = NO_BLACK_PAWN;
+  }
+  for (u64 b = whitePawns; b;) {
+    const unsigned s = popFirstSquare(b);
+    const int r = static_cast<int>(s >> 3);
+    if (r > lastWhite[(s & 7) + 1]) lastWhite[(s & 7) + 1] = r;
+  }
+  for (u64 b = blackPawns; b;) {
+    const unsigned s = popFirstSquare(b);
+    const int r = static_cast<int>(s >> 3);
+    if (r < lastBlack[(s & 7) + 1]) lastBlack[(s & 7) + 1] = r;
+  }
+  e.pawnAttacks[WHITE] = ((whitePawns & ~FILE_A) << 7) | ((whitePawns & ~FILE_H) << 9);
+  e.pawnAttacks[BLACK] = ((blackPawns & ~FILE_A) >> 9) | ((blackPawns & ~FILE_H) >> 7);
+
+  // 6. White pawn structure: doubled, isolated, backward; passed pawns.
+  e.structure[WHITE] = e.structure[BLACK] = 0;
+  e.passed[WHITE] = e.passed[BLACK] = e.connected[WHITE] = e.connected[BLACK] = 0;
+  for (u64 b = whitePawns; b;) {
+    const unsigned s = popFirstSquare(b);
+    const unsigned f = s & 7;
+    const int r = static_cast<int>(s >> 3);
+    const int left = lastWhite[f], own = lastWhite[f + 1], right = lastWhite[f + 2];
+    int value = 0;
+    if (r < own) value -= EVAL_DOUBLED_PAWN;
+    if (left == NO_WHITE_PAWN) {
+      if (right == NO_WHITE_PAWN) {
+        value -= EVAL_ISOLATED_PAWN;
+      } else if (r < right) {
+        value -= EVAL_BACKWARD_PAWN;
+      }
+    } else if (r < left && (right == NO_WHITE_PAWN || r < right)) {
+      value -= EVAL_BACKWARD_PAWN;
+    }
+    e.structure[WHITE] += value;
+    if ((lastBlack[f] == NO_BLACK_PAWN || lastBlack[f] <= r) &&
+        (lastBlack[f + 1] == NO_BLACK_PAWN || lastBlack[f + 1] <= r) &&
+        (lastBlack[f + 2] == NO_BLACK_PAWN || lastBlack[f + 2] <= r)) {
+      e.passed[WHITE] |= bit(s);
+      if (left == r || left == r - 1 || right == r || right == r - 1) e.connected[WHITE] |= bit(s);
+    }
+  }
+
+  // 7. Black pawn structure, mirrored.
+  for (u64 b = blackPawns; b;) {
+    const unsigned s = popFirstSquare(b);
+    const unsigned f = s & 7;
+    const int r = static_cast<int>(s >> 3);
+    const int left = lastBlack[f], own = lastBlack[f + 1], right = lastBlack[f + 2];
+    int value = 0;
+    if (r > own) value -= EVAL_DOUBLED_PAWN;
+    if (left == NO_BLACK_PAWN) {
+      if (right == NO_BLACK_PAWN) {
+        value -= EVAL_ISOLATED_PAWN;
+      } else if (r > right) {
+        value -= EVAL_BACKWARD_PAWN;
+      }
+    } else if (r > left && (right == NO_BLACK_PAWN || r > right)) {
+      value -= EVAL_BACKWARD_PAWN;
+    }
+    e.structure[BLACK] += value;
+    if ((lastWhite[f] == NO_WHITE_PAWN || lastWhite[f] >= r) &&
+        (lastWhite[f + 1] == NO_WHITE_PAWN || lastWhite[f + 1] >= r) &&
+        (lastWhite[f + 2] == NO_WHITE_PAWN || lastWhite[f + 2] >= r)) {
+      e.passed[BLACK] |= bit(s);
+      if (left == r || left == r + 1 || right == r || right == r + 1) e.connected[BLACK] |= bit(s);
+    }
+  }
+}
+
+// The entry of a pawn placement, filled on a miss.
+const PawnEntry& pawnEntry(u64 whitePawns, u64 blackPawns) {
+  const u64 mix = whitePawns * 0x9E3779B97F4A7C15ULL + blackPawns * 0xC2B2AE3D27D4EB4FULL;
+  PawnEntry& e = pawnTable[mix >> (64 - PAWN_TABLE_BITS)];
+  if (e.filled && e.pawns[WHITE] == whitePawns && e.pawns[BLACK] == blackPawns) return e;
+  e.filled = true;
+  e.pawns[WHITE] = whitePawns;
+  e.pawns[BLACK] = blackPawns;
+  scanPawns(e, whitePawns, blackPawns);
+  return e;
+}
+
 }  // namespace
 
 int ChessBoardNode::evaluateDraw(int colour) {
@@ -176,82 +286,32 @@ int ChessBoardNode::evaluate(int alpha, int beta, int lazyAllowed) {
     }
   }
 
-  // 5. Pawn scan: the most advanced pawn of each file (index file + 1, with
-  //    the off-board files 0 and 9 always empty) and the pawn attacks.
-  int lastWhite[10], lastBlack[10];
-  for (int f = 0; f < 10; ++f) {
-    lastWhite[f] = NO_WHITE_PAWN;
-    lastBlack[f] = NO_BLACK_PAWN;
-  }
-  for (u64 b = whitePawns; b;) {
+  // 5-7. Pawn scan and pawn structure from the pawns alone (kept between
+  //      calls); of the passed pawns only the bonus of their phase and rank,
+  //      halved when an enemy piece stands in front, the king distances and
+  //      the connection bonus are added here.
+  const PawnEntry& pawnInfo = pawnEntry(whitePawns, blackPawns);
+  const int* lastWhite = pawnInfo.lastWhite;
+  const int* lastBlack = pawnInfo.lastBlack;
+  const u64* pawnAttacks = pawnInfo.pawnAttacks;
+  score[WHITE] += pawnInfo.structure[WHITE];
+  score[BLACK] += pawnInfo.structure[BLACK];
+  for (u64 b = pawnInfo.passed[WHITE]; b;) {
     const unsigned s = popFirstSquare(b);
-    const int r = static_cast<int>(s >> 3);
-    if (r > lastWhite[(s & 7) + 1]) lastWhite[(s & 7) + 1] = r;
-  }
-  for (u64 b = blackPawns; b;) {
-    const unsigned s = popFirstSquare(b);
-    const int r = static_cast<int>(s >> 3);
-    if (r < lastBlack[(s & 7) + 1]) lastBlack[(s & 7) + 1] = r;
-  }
-  u64 pawnAttacks[2];
-  pawnAttacks[WHITE] = ((whitePawns & ~FILE_A) << 7) | ((whitePawns & ~FILE_H) << 9);
-  pawnAttacks[BLACK] = ((blackPawns & ~FILE_A) >> 9) | ((blackPawns & ~FILE_H) >> 7);
-
-  // 6. White pawn structure: doubled, isolated, backward, passed.
-  for (u64 b = whitePawns; b;) {
-    const unsigned s = popFirstSquare(b);
-    const unsigned f = s & 7;
-    const int r = static_cast<int>(s >> 3);
-    const int left = lastWhite[f], own = lastWhite[f + 1], right = lastWhite[f + 2];
-    int value = 0;
-    if (r < own) value -= EVAL_DOUBLED_PAWN;
-    if (left == NO_WHITE_PAWN) {
-      if (right == NO_WHITE_PAWN) {
-        value -= EVAL_ISOLATED_PAWN;
-      } else if (r < right) {
-        value -= EVAL_BACKWARD_PAWN;
-      }
-    } else if (r < left && (right == NO_WHITE_PAWN || r < right)) {
-      value -= EVAL_BACKWARD_PAWN;
-    }
-    if ((lastBlack[f] == NO_BLACK_PAWN || lastBlack[f] <= r) &&
-        (lastBlack[f + 1] == NO_BLACK_PAWN || lastBlack[f + 1] <= r) &&
-        (lastBlack[f + 2] == NO_BLACK_PAWN || lastBlack[f + 2] <= r)) {
-      const int v = EVAL_PASSED_PAWN[gamePhase * 8 + r];
-      value += v;
-      if (bbColorPiece[BLACK] & (bit(s) << 8)) value -= v >> 1;
-      value += 2 * distance(s, blackKing) - distance(s, whiteKing);
-      if (left == r || left == r - 1 || right == r || right == r - 1) value += v >> 1;
-    }
+    const int v = EVAL_PASSED_PAWN[gamePhase * 8 + static_cast<int>(s >> 3)];
+    int value = v;
+    if (bbColorPiece[BLACK] & (bit(s) << 8)) value -= v >> 1;
+    value += 2 * distance(s, blackKing) - distance(s, whiteKing);
+    if (pawnInfo.connected[WHITE] & bit(s)) value += v >> 1;
     score[WHITE] += value;
   }
-
-  // 7. Black pawn structure, mirrored.
-  for (u64 b = blackPawns; b;) {
+  for (u64 b = pawnInfo.passed[BLACK]; b;) {
     const unsigned s = popFirstSquare(b);
-    const unsigned f = s & 7;
-    const int r = static_cast<int>(s >> 3);
-    const int left = lastBlack[f], own = lastBlack[f + 1], right = lastBlack[f + 2];
-    int value = 0;
-    if (r > own) value -= EVAL_DOUBLED_PAWN;
-    if (left == NO_BLACK_PAWN) {
-      if (right == NO_BLACK_PAWN) {
-        value -= EVAL_ISOLATED_PAWN;
-      } else if (r > right) {
-        value -= EVAL_BACKWARD_PAWN;
-      }
-    } else if (r > left && (right == NO_BLACK_PAWN || r > right)) {
-      value -= EVAL_BACKWARD_PAWN;
-    }
-    if ((lastWhite[f] == NO_WHITE_PAWN || lastWhite[f] >= r) &&
-        (lastWhite[f + 1] == NO_WHITE_PAWN || lastWhite[f + 1] >= r) &&
-        (lastWhite[f + 2] == NO_WHITE_PAWN || lastWhite[f + 2] >= r)) {
-      const int v = EVAL_PASSED_PAWN[gamePhase * 8 + 7 - r];
-      value += v;
-      if (bbColorPiece[WHITE] & (bit(s) >> 8)) value -= v >> 1;
-      value += 2 * distance(s, whiteKing) - distance(s, blackKing);
-      if (left == r || left == r + 1 || right == r || right == r + 1) value += v >> 1;
-    }
+    const int v = EVAL_PASSED_PAWN[gamePhase * 8 + 7 - static_cast<int>(s >> 3)];
+    int value = v;
+    if (bbColorPiece[WHITE] & (bit(s) >> 8)) value -= v >> 1;
+    value += 2 * distance(s, whiteKing) - distance(s, blackKing);
+    if (pawnInfo.connected[BLACK] & bit(s)) value += v >> 1;
     score[BLACK] += value;
   }
 
