@@ -33,8 +33,8 @@ u64 bbKingAttack[64];
 u64 bbPawnAttack[2][64];
 u8 direction[64][64];
 
-u64* magicRookIndex[64];
-u64* magicBishopIndex[64];
+MagicSquare magicRook[64];
+MagicSquare magicBishop[64];
 u64 magicTableRook[102400];
 u64 magicTableBishop[5248];
 
@@ -143,20 +143,32 @@ void initBitBoards() {
   createMagicTable();
 }
 
-// Fills one slider kind's slices: every subset of each square's mask is
-// enumerated (carry-rippler) and its attack set stored at the magic index.
-static void fillMagicSlices(u64* table, u64** index, const u64* mask, const u64* magic,
+// Fills one slider kind's slices and lookup records: every subset of each
+// square's mask is enumerated (carry-rippler) and its attack set stored at
+// the magic index.
+static void fillMagicSlices(u64* table, MagicSquare* lookup, const u64* mask, const u64* magic,
                             const u32* shift, u64 (*attack)(int, u64)) {
   u32 offset = 0;
   for (int s = 0; s < 64; s++) {
     for (u64& e : indexList) e = ~0ULL;
-    index[s] = table + offset;
+    u64* slice = table + offset;
+    MagicSquare& m = lookup[s];
+    m.attacks = slice;
+    m.mask = mask[s];
+#ifdef QUARVEL_FOLDED_MAGIC_INDEX
+    m.magicLow = (u32)magic[s];
+    m.magicHigh = (u32)(magic[s] >> 32);
+    m.shift = shift[s] - 32;
+#else
+    m.magic = magic[s];
+    m.shift = shift[s];
+#endif
     u64 o = 0;
     do {
-      u64 i = (o * magic[s]) >> shift[s];
+      u32 i = magicIndex(m, o);
       u64 a = attack(s, o);
       if (indexList[i] == ~0ULL) {
-        index[s][i] = a;
+        slice[i] = a;
         indexList[i] = a;
       } else if (indexList[i] != a) {
         Log::print(17, "bad collision");
@@ -171,9 +183,15 @@ void createMagicTable() {
   memset(magicTableBishop, 0, sizeof magicTableBishop);
   memset(magicTableRook, 0, sizeof magicTableRook);
   Log::print("bishop");
-  fillMagicSlices(magicTableBishop, magicBishopIndex, magicBishopMask, magicBishopMagic,
-                  magicBishopShift, BishopAttack);
+#ifdef QUARVEL_FOLDED_MAGIC_INDEX
+  const u64* bishopMagic = magicBishopMagic32;
+  const u64* rookMagic = magicRookMagic32;
+#else
+  const u64* bishopMagic = magicBishopMagic;
+  const u64* rookMagic = magicRookMagic;
+#endif
+  fillMagicSlices(magicTableBishop, magicBishop, magicBishopMask, bishopMagic, magicBishopShift,
+                  BishopAttack);
   Log::print("rook");
-  fillMagicSlices(magicTableRook, magicRookIndex, magicRookMask, magicRookMagic, magicRookShift,
-                  RookAttack);
+  fillMagicSlices(magicTableRook, magicRook, magicRookMask, rookMagic, magicRookShift, RookAttack);
 }

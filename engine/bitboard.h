@@ -2,6 +2,8 @@
 // tables every other part of the engine computes with.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/types.h"
 
 // Constant tables indexed by piece code.
@@ -38,8 +40,35 @@ extern const u32 magicRookShift[64];
 extern const u32 magicBishopShift[64];
 extern const u64 magicRookMagic[64];
 extern const u64 magicBishopMagic[64];
-extern u64* magicRookIndex[64];
-extern u64* magicBishopIndex[64];
+
+// A 32-bit processor multiplies 64-bit words in three steps, so the 32-bit
+// build forms the index from two 32-bit products instead: the low halves of
+// occupancy and multiplier, XORed with the high halves, shifted right by 32
+// minus the number of mask bits. It has its own multipliers (high half in
+// the upper 32 bits), valid for that index in the same way; masks, slice
+// sizes and attack sets are the same.
+#if UINTPTR_MAX <= 0xFFFFFFFFu
+#define QUARVEL_FOLDED_MAGIC_INDEX 1
+extern const u64 magicRookMagic32[64];
+extern const u64 magicBishopMagic32[64];
+#endif
+
+// One square's lookup, packed so that a lookup reads one record: the start
+// of the square's slice in the attack table, then the mask, multiplier and
+// shift of the fixed tables above.
+struct MagicSquare {
+  const u64* attacks;
+  u64 mask;
+#ifdef QUARVEL_FOLDED_MAGIC_INDEX
+  u32 magicLow;
+  u32 magicHigh;
+#else
+  u64 magic;
+#endif
+  u32 shift;
+};
+extern MagicSquare magicRook[64];
+extern MagicSquare magicBishop[64];
 extern u64 magicTableRook[102400];
 extern u64 magicTableBishop[5248];
 
@@ -49,14 +78,25 @@ u64 RookAttack(int square, u64 occupancy);
 u64 BishopAttack(int square, u64 occupancy);
 void printBitBoard(u64);
 
+// Index of an occupancy in a square's slice.
+inline u32 magicIndex(const MagicSquare& m, u64 occupancy) {
+  const u64 o = occupancy & m.mask;
+#ifdef QUARVEL_FOLDED_MAGIC_INDEX
+  return ((u32)o * m.magicLow ^ (u32)(o >> 32) * m.magicHigh) >> m.shift;
+#else
+  return (u32)((o * m.magic) >> m.shift);
+#endif
+}
+
 // Slider attack sets: one masked multiply, one shift, one table read.
+inline u64 magicAttacks(const MagicSquare& m, u64 occupancy) {
+  return m.attacks[magicIndex(m, occupancy)];
+}
 inline u64 rookAttacks(unsigned square, u64 occupancy) {
-  return magicRookIndex[square][((occupancy & magicRookMask[square]) * magicRookMagic[square]) >>
-                               magicRookShift[square]];
+  return magicAttacks(magicRook[square], occupancy);
 }
 inline u64 bishopAttacks(unsigned square, u64 occupancy) {
-  return magicBishopIndex[square][((occupancy & magicBishopMask[square]) * magicBishopMagic[square]) >>
-                                 magicBishopShift[square]];
+  return magicAttacks(magicBishop[square], occupancy);
 }
 inline u64 queenAttacks(unsigned square, u64 occupancy) {
   return rookAttacks(square, occupancy) | bishopAttacks(square, occupancy);

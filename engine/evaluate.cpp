@@ -105,6 +105,12 @@ struct PawnFiles {
   int front[2][10];
   // By colour, the squares its pawns attack.
   u64 attacks[2];
+  // By colour, the doubled, isolated and backward pawn penalties.
+  int structure[2];
+  // By colour, its passed pawns, and those of them with an own pawn beside
+  // them level or one rank behind.
+  u64 passed[2];
+  u64 connected[2];
 };
 
 // Squares attacked by each kind of piece of each colour, filled term by
@@ -188,39 +194,71 @@ EVAL_INLINE int pawnWeakness(const int* front, unsigned f, int r) {
   return value;
 }
 
-// The bonus of a passed pawn of colour c on square s (file f, relative rank
-// r), 0 when it is not passed: no enemy pawn's front on its own or an
-// adjacent file lies ahead of it. The bonus of its phase and rank, halved
-// when an enemy piece stands in front of it and raised by half when an own
-// pawn beside it is level or one rank behind; the enemy king's distance
-// counts twice for it, its own king's against it.
-EVAL_INLINE int passedPawn(const ChessBoardNode& node, unsigned c, const PawnFiles& files,
-                           unsigned s, unsigned f, int r) {
-  const unsigned enemy = c ^ 1;
-  const int* enemyFront = files.front[enemy];
-  // An enemy pawn at relative rank e stands at our relative rank 7 - e.
-  for (unsigned file = f; file <= f + 2; ++file) {
-    if (enemyFront[file] != NO_PAWN && enemyFront[file] < 7 - r) return 0;
-  }
-  const int left = files.front[c][f], right = files.front[c][f + 2];
-  const int v = EVAL_PASSED_PAWN[node.gamePhase * 8 + r];
-  int value = v;
-  if (node.bbColorPiece[enemy] & ahead(c, bit(s))) value -= v >> 1;
-  value += 2 * distance(s, node.kingSquare[enemy]) - distance(s, node.kingSquare[c]);
-  if (left == r || left == r - 1 || right == r || right == r - 1) value += v >> 1;
-  return value;
-}
-
-// Pawn structure and passed pawns of colour c.
-EVAL_INLINE int pawns(const ChessBoardNode& node, unsigned c, const PawnFiles& files) {
-  int value = 0;
+// The pawn-only terms of colour c: the structure penalties, and the passed
+// pawns (no enemy pawn's front on its own or an adjacent file lies ahead of
+// it) with those that have an own pawn beside them level or one rank behind.
+EVAL_INLINE void pawnOnlyTerms(const ChessBoardNode& node, unsigned c, PawnFiles& files) {
+  const int* front = files.front[c];
+  const int* enemyFront = files.front[c ^ 1];
+  files.structure[c] = 0;
+  files.passed[c] = files.connected[c] = 0;
   for (u64 b = node.bbPiece[c * 7 + PAWN]; b;) {
     const unsigned s = popFirstSquare(b);
     const unsigned f = s & 7;
     const int r = relativeRank(c, s);
-    value += pawnWeakness(files.front[c], f, r) + passedPawn(node, c, files, s, f, r);
+    files.structure[c] += pawnWeakness(front, f, r);
+    // An enemy pawn at relative rank e stands at our relative rank 7 - e.
+    bool passed = true;
+    for (unsigned file = f; file <= f + 2; ++file) {
+      if (enemyFront[file] != NO_PAWN && enemyFront[file] < 7 - r) passed = false;
+    }
+    if (!passed) continue;
+    files.passed[c] |= bit(s);
+    const int left = front[f], right = front[f + 2];
+    if (left == r || left == r - 1 || right == r || right == r - 1) files.connected[c] |= bit(s);
+  }
+}
+
+// The passed pawns of colour c: the bonus of its phase and rank, halved
+// when an enemy piece stands in front of it and raised by half for one with
+// an own pawn beside it; the enemy king's distance counts twice for it, its
+// own king's against it.
+EVAL_INLINE int passedPawns(const ChessBoardNode& node, unsigned c, const PawnFiles& files) {
+  const unsigned enemy = c ^ 1;
+  int value = 0;
+  for (u64 b = files.passed[c]; b;) {
+    const unsigned s = popFirstSquare(b);
+    const int v = EVAL_PASSED_PAWN[node.gamePhase * 8 + relativeRank(c, s)];
+    value += v;
+    if (node.bbColorPiece[enemy] & ahead(c, bit(s))) value -= v >> 1;
+    value += 2 * distance(s, node.kingSquare[enemy]) - distance(s, node.kingSquare[c]);
+    if (files.connected[c] & bit(s)) value += v >> 1;
   }
   return value;
+}
+
+// The pawn-only results of a pawn placement, kept in a table indexed by a
+// hash of the two pawn sets: pawn structures repeat all through a search.
+// An entry holds its two pawn sets, so a hit is always the same placement.
+struct PawnEntry {
+  u64 pawns[2];
+  bool filled;
+  PawnFiles files;
+};
+const unsigned PAWN_TABLE_BITS = 12;
+PawnEntry pawnTable[1u << PAWN_TABLE_BITS];
+
+EVAL_INLINE const PawnFiles& pawnFiles(const ChessBoardNode& node) {
+  const u64 white = node.bbPiece[WHITE * 7 + PAWN], black = node.bbPiece[BLACK * 7 + PAWN];
+  const u64 mix = white * 0x9E3779B97F4A7C15ULL + black * 0xC2B2AE3D27D4EB4FULL;
+  PawnEntry& e = pawnTable[mix >> (64 - PAWN_TABLE_BITS)];
+  if (e.filled && e.pawns[WHITE] == white && e.pawns[BLACK] == black) return e.files;
+  e.filled = true;
+  e.pawns[WHITE] = white;
+  e.pawns[BLACK] = black;
+  scanPawns(node, e.files);
+  for (unsigned c = BLACK; c <= WHITE; ++c) pawnOnlyTerms(node, c, e.files);
+  return e.files;
 }
 
 // Mobility of one piece: every square not held by an own piece, and the
@@ -369,11 +407,11 @@ int ChessBoardNode::evaluateDraw(int colour) {
   int score[2];
   for (unsigned c = BLACK; c <= WHITE; ++c) score[c] = blockedPieces(*this, c);
 
-  // 5-7. Pawn scan, pawn structure and passed pawns.
-  PawnFiles files;
-  scanPawns(*this, files);
+  // 5-7. Pawn scan, pawn structure and passed pawns; what the pawns alone
+  //      decide comes from the pawn table.
+  const PawnFiles& files = pawnFiles(*this);
   for (unsigned c = BLACK; c <= WHITE; ++c) {
-    score[c] += pawns(*this, c, files);
+    score[c] += files.structure[c] + passedPawns(*this, c, files);
   }
 
   // 8-11. Pieces. Each kind is done for both colours before the next kind,

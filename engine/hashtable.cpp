@@ -2,11 +2,57 @@
 // cache; the probe and store are inline in the header.
 #include "engine/hashtable.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/mman.h>
+
 #include "engine/log.h"
+
+namespace {
+
+// The table is mapped straight from the kernel, on a 2 MB boundary when it
+// is that large (every table size is a multiple of 2 MB), and offered for
+// transparent huge pages: the probes of a search land all over the table,
+// and with 4 KB pages nearly every one of them also misses the address
+// translation cache. Fresh pages read as zero and are only backed by memory
+// once written, so a large table costs nothing until the search fills it.
+const size_t HUGE_PAGE_BYTES = (size_t)2 << 20;
+// But the kernel zeroes a huge page, 2 MB, at its first write, and the
+// first probes of a search scatter over the whole table: a large table in
+// huge pages would be zeroed almost whole within the first think's first
+// milliseconds (a second for 2 GB), leaving that think too little time on
+// a short clock. Only tables up to this size are offered for huge pages.
+const size_t HUGE_PAGE_TABLE_MAX = (size_t)32 << 20;
+
+size_t tableBytes(u32 entries) { return (size_t)entries * sizeof(HashTableNode); }
+
+// A zeroed array of `entries` table entries, or null.
+HashTableNode* mapEntries(u32 entries) {
+  const size_t bytes = tableBytes(entries);
+  // The size must stay representable (a 32-bit build asking for 2 GB).
+  if (bytes / sizeof(HashTableNode) != entries || bytes > SIZE_MAX - HUGE_PAGE_BYTES) return nullptr;
+  const size_t alignment = bytes >= HUGE_PAGE_BYTES ? HUGE_PAGE_BYTES : 1;
+  const size_t reserved = bytes + (alignment > 1 ? alignment : 0);
+  void* block = mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (block == MAP_FAILED) return nullptr;
+  if (alignment == 1) return (HashTableNode*)block;
+  // Keep the aligned part of the reservation, give back the rest.
+  const uintptr_t start = (uintptr_t)block;
+  const uintptr_t aligned = (start + alignment - 1) & ~(uintptr_t)(alignment - 1);
+  if (aligned > start) munmap(block, aligned - start);
+  const uintptr_t tail = aligned + bytes, end = start + reserved;
+  if (end > tail) munmap((void*)tail, end - tail);
+#ifdef MADV_HUGEPAGE
+  // A hint: the table works without it.
+  if (bytes <= HUGE_PAGE_TABLE_MAX) madvise((void*)aligned, bytes, MADV_HUGEPAGE);
+#endif
+  return (HashTableNode*)aligned;
+}
+
+}  // namespace
 
 // A size request is read as a signed number and held to 2..2048 MB, so that
 // every request (0, negative, huge) gives a table.
@@ -21,11 +67,10 @@ static int clampMegabytes(unsigned int sizeMB) {
 static const int FRESH_CLEAR_MB = 128;
 
 // A zeroed array of entries; when memory is short the count is halved until
-// the system can provide it, and entries is set to the count taken. Fresh
-// memory from the system is already zero, so calloc does not touch it.
+// the system can provide it, and entries is set to the count taken.
 static HashTableNode* allocateZeroed(u32& entries) {
   HashTableNode* array = nullptr;
-  while ((array = (HashTableNode*)calloc(entries, sizeof(HashTableNode))) == nullptr) {
+  while ((array = mapEntries(entries)) == nullptr) {
     Log::print(17, "HashTable : out of memory");
     if (entries == 1) exitOutOfMemory();
     entries /= 2;
@@ -76,7 +121,7 @@ void HashTable::clear() {
   // not wait for the system to hand out its memory again.
   if (table && !zeroed) {
     if (size >= (u32)FRESH_CLEAR_MB << 20 >> 4) {
-      ::free(table);
+      munmap(table, tableBytes(size));
       u32 entries = size;
       table = allocateZeroed(entries);
       size = entries;
@@ -89,7 +134,7 @@ void HashTable::clear() {
 }
 
 void HashTable::free() {
-  ::free(table);
+  if (table) munmap(table, tableBytes(size));
   table = nullptr;
 }
 

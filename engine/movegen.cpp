@@ -139,7 +139,12 @@ void ChessBoardNode::generateMovesC(ChessMoveSort* list, unsigned* count) {
     const unsigned to = popFirstSquare(pushes);
     w.addPromotions(ChessMove::make(side == WHITE ? to - 8 : to + 8, to, PAWN));
   }
-  u64 attackers = pawns;
+  // Only the pawns with something to take, found for all pawns at once.
+  const u64 fileA = bbFile[0], fileH = bbFile[7];
+  u64 attackers = side == WHITE ? ((((pawns & ~fileA) << 7) & enemy) >> 7) |
+                                      ((((pawns & ~fileH) << 9) & enemy) >> 9)
+                                : ((((pawns & ~fileA) >> 9) & enemy) << 9) |
+                                      ((((pawns & ~fileH) >> 7) & enemy) << 7);
   while (attackers) {
     const unsigned from = popFirstSquare(attackers);
     u64 targets = bbPawnAttack[side][from] & enemy;

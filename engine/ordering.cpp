@@ -132,16 +132,14 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move) {
   const ChessBoardNode& node = currentNode;
   const unsigned from = move.from();
   const unsigned to = move.to();
-  const u64 sliderR = node.bbPiece[BLACK * 7 + ROOK] | node.bbPiece[WHITE * 7 + ROOK] |
-                      node.bbPiece[BLACK * 7 + QUEEN] | node.bbPiece[WHITE * 7 + QUEEN];
-  const u64 sliderB = node.bbPiece[BLACK * 7 + BISHOP] | node.bbPiece[WHITE * 7 + BISHOP] |
-                      node.bbPiece[BLACK * 7 + QUEEN] | node.bbPiece[WHITE * 7 + QUEEN];
+  const u64 fromBit = 1ULL << from;
   int gains[SEE_MAX_GAINS];
 
   // 1. The move itself: the first gain and the value of the piece that now
   //    stands on the target square. The mover leaves the occupancy, and so
   //    does a pawn taken en passant.
-  u64 occupied = node.bbAllPiece & ~(1ULL << from);
+  const u64 withoutMover = node.bbAllPiece & ~fromBit;
+  u64 occupied = withoutMover;
   int onTarget;
   if (move.promotion()) {
     gains[0] = PieceCaptureSEEValue[move.promotion()] - PieceCaptureSEEValue[PAWN];
@@ -154,29 +152,43 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move) {
     }
   }
 
-  // 2. Every piece of either colour that attacks the target on the board as
-  //    it stands, less the mover.
-  u64 attackers =
-      (bbPawnAttack[BLACK][to] & node.bbPiece[WHITE * 7 + PAWN]) |
-      (bbPawnAttack[WHITE][to] & node.bbPiece[BLACK * 7 + PAWN]) |
-      (bbKnightAttack[to] & (node.bbPiece[BLACK * 7 + KNIGHT] | node.bbPiece[WHITE * 7 + KNIGHT])) |
-      (bbKingAttack[to] & (node.bbPiece[BLACK * 7 + KING] | node.bbPiece[WHITE * 7 + KING])) |
-      (bishopAttacks(to, node.bbAllPiece) & sliderB) | (rookAttacks(to, node.bbAllPiece) & sliderR);
-  attackers &= ~(1ULL << from);
+  // 2-3. Every piece of either colour that attacks the target on the board
+  //      as it stands, less the mover, and the sliders the mover uncovers
+  //      behind it. Both come from one look along the target's lines without
+  //      the mover: the mover's square lies on at most one of them, and a
+  //      pawn taken en passant stands on the target's file while the pawn
+  //      that takes it comes along a diagonal, so leaving that pawn on the
+  //      board here changes nothing.
+  const u64 rookLike = node.bbPiece[BLACK * 7 + ROOK] | node.bbPiece[WHITE * 7 + ROOK] |
+                       node.bbPiece[BLACK * 7 + QUEEN] | node.bbPiece[WHITE * 7 + QUEEN];
+  const u64 bishopLike = node.bbPiece[BLACK * 7 + BISHOP] | node.bbPiece[WHITE * 7 + BISHOP] |
+                         node.bbPiece[BLACK * 7 + QUEEN] | node.bbPiece[WHITE * 7 + QUEEN];
+  const u64 answering = node.bbColorPiece[node.opponent];
+  const u64 knights = node.bbPiece[BLACK * 7 + KNIGHT] | node.bbPiece[WHITE * 7 + KNIGHT];
+  const u64 kings = node.bbPiece[BLACK * 7 + KING] | node.bbPiece[WHITE * 7 + KING];
+  u64 attackers = (bbPawnAttack[BLACK][to] & node.bbPiece[WHITE * 7 + PAWN]) |
+                  (bbPawnAttack[WHITE][to] & node.bbPiece[BLACK * 7 + PAWN]) |
+                  (bbKnightAttack[to] & knights) | (bbKingAttack[to] & kings);
+  // 4. Nobody answers: the first gain stands. The answering side's pawns,
+  //    knights and king are known already; without them and without any
+  //    slider of that side the lines need no look.
+  if (!(attackers & answering) && !((rookLike | bishopLike) & answering)) return gains[0];
+  attackers |= (bishopAttacks(to, withoutMover) & bishopLike) | (rookAttacks(to, withoutMover) & rookLike);
+  attackers &= ~fromBit;
+  if (!(attackers & answering)) return gains[0];
 
-  // 3. A piece that leaves the square's line uncovers the sliders behind it.
+  // A piece that leaves the target's line uncovers the sliders behind it:
+  // only sliders of that line's kind still on the board and not yet among
+  // the attackers can appear.
   auto uncover = [&](unsigned square) {
-    unsigned dir = direction[to][square];
+    const unsigned dir = direction[to][square];
     if (dir == 1 || dir == 2) {
-      attackers |= rookAttacks(to, occupied) & sliderR & occupied;
+      if (rookLike & occupied & ~attackers) attackers |= rookAttacks(to, occupied) & rookLike & occupied;
     } else if (dir == 3 || dir == 4) {
-      attackers |= bishopAttacks(to, occupied) & sliderB & occupied;
+      if (bishopLike & occupied & ~attackers)
+        attackers |= bishopAttacks(to, occupied) & bishopLike & occupied;
     }
   };
-  uncover(from);
-
-  // 4. Nobody answers: the first gain stands.
-  if (!attackers) return gains[0];
 
   // 5-6. Both sides recapture in turn with their least valuable attacker;
   //      each gain is the balance for the mover after that capture. A king
@@ -185,11 +197,13 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move) {
   unsigned side = node.opponent;
   int sign = -1;
   int last = 0;
-  while (attackers && last < SEE_MAX_GAINS - 2) {
+  while (last < SEE_MAX_GAINS - 2) {
+    const u64 mine = attackers & node.bbColorPiece[side];
+    if (!mine) break;
     u64 candidates = 0;
     int type = PAWN;
     for (; type <= QUEEN; ++type) {
-      candidates = attackers & node.bbPiece[side * 7 + type];
+      candidates = mine & node.bbPiece[side * 7 + type];
       if (candidates) break;
     }
     if (candidates) {
@@ -204,15 +218,13 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move) {
       side ^= 1;
       continue;
     }
-    u64 king = attackers & node.bbPiece[side * 7 + KING];
-    if (king) {
+    // Only the king is left to this side.
+    ++last;
+    gains[last] = gains[last - 1] + sign * onTarget;
+    attackers &= ~mine;
+    if (attackers & node.bbColorPiece[side ^ 1]) {
       ++last;
-      gains[last] = gains[last - 1] + sign * onTarget;
-      attackers &= ~king;
-      if (attackers & node.bbColorPiece[side ^ 1]) {
-        ++last;
-        gains[last] = gains[last - 1] - sign * PieceCaptureSEEValue[KING];
-      }
+      gains[last] = gains[last - 1] - sign * PieceCaptureSEEValue[KING];
     }
     break;
   }

@@ -4,30 +4,11 @@
 #include "engine/clock.h"
 #include "engine/input.h"
 
-namespace {
-
-// Calls of checkSearchTime between two readings of the clock, a power of
-// two. The clock is read far more often than input is polled, so that a time
-// limit is overshot by a small fraction of a millisecond: between two calls
-// the search does at most one node's work (a move list, its ordering, one
-// evaluation), a few microseconds, and a clock reading costs less than one
-// call's share of that.
-const u32 CLOCK_CHECK_MASK = 1023;
-
-}  // namespace
-
 int ChessBoard::getInput() { return inputLineWaiting() ? 1 : 0; }
 
-int ChessBoard::checkSearchTime() {
-  if (stopSearch) return 0;
-
-  // 1. Count the call; a poll tick comes every pollPeriod calls (at once
-  //    when the front-end has set pollCounter to pollPeriod). Most calls
-  //    end here: no tick, no clock reading, no node limit.
-  ++pollCounter;
+int ChessBoard::checkSearchLimits() {
   const bool tick = pollCounter >= pollPeriod;
   const bool clock = tick || (pollCounter & CLOCK_CHECK_MASK) == 0;
-  if (!clock && searchMode != MODE_NODES) return 1;
   if (tick) pollCounter -= pollPeriod;
 
   // 2. Limits of the mode; a ponder search and an infinite search have

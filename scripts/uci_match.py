@@ -14,10 +14,12 @@ The exit status is 0 when Quarvel sent only legal moves, answered every
 Examples:
     scripts/uci_match.py --opponent self --games 4 --tc 10+0.1
     scripts/uci_match.py --opponent stockfish --elo 1350 --games 10 --tc 10+0.1 --ponder
+    scripts/uci_match.py --opponent-program /tmp/old/quarvel --games 100 --tc 10+0.1
     scripts/uci_match.py --short          # the quick version that "make test" runs
 """
 
 import argparse
+import math
 import os
 import random
 import select
@@ -604,6 +606,24 @@ def read_openings(path, count, seed):
     return fens[:max(1, count)] or [START_FEN]
 
 
+def score_summary(results):
+    """Quarvel's score with its standard error, and the Elo difference it means."""
+    n = results["win"] + results["draw"] + results["loss"]
+    if n == 0:
+        return None
+    score = (results["win"] + 0.5 * results["draw"]) / n
+    variance = (results["win"] * (1 - score) ** 2 + results["draw"] * (0.5 - score) ** 2 +
+                results["loss"] * score ** 2) / n
+    error = math.sqrt(variance / n)
+
+    def elo(s):
+        s = min(max(s, 1e-6), 1 - 1e-6)
+        return -400 * math.log10(1 / s - 1) + 0.0
+
+    return "score %.1f%% +- %.1f%% (one standard error, %d games); Elo %+.0f (%+.0f .. %+.0f at 2 errors)" % (
+        100 * score, 100 * error, n, elo(score), elo(score - 2 * error), elo(score + 2 * error))
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     root = os.path.dirname(here)
@@ -615,6 +635,9 @@ def main():
                              "(qemu-i386 for the 32-bit build where the kernel cannot run it)")
     parser.add_argument("--opponent", default="self",
                         help="self, stockfish, glaurung, or a path to a UCI engine")
+    parser.add_argument("--opponent-program", metavar="PATH",
+                        help="a second Quarvel program as the opponent (for example an "
+                             "older build); its moves are checked like Quarvel's")
     parser.add_argument("--elo", type=int, default=1350,
                         help="UCI_Elo of a stockfish opponent (UCI_LimitStrength on)")
     parser.add_argument("--games", type=int, default=2, help="games (colours alternate)")
@@ -644,9 +667,10 @@ def main():
     base, _, inc = args.tc.partition("+")
     args.base, args.inc = float(base), float(inc or 0)
 
-    if not os.access(args.quarvel, os.X_OK):
-        print("no program at %s (build it with make)" % args.quarvel)
-        return 1
+    for program in (args.quarvel, args.opponent_program):
+        if program and not os.access(program, os.X_OK):
+            print("no program at %s (build it with make)" % program)
+            return 1
 
     quarvel_argv = ([args.emulator] if args.emulator else []) + [args.quarvel]
     faults, totals = [], {"win": 0, "draw": 0, "loss": 0}
@@ -656,8 +680,11 @@ def main():
         quarvel = Player(Engine(quarvel_argv, "Quarvel", stderr_file), True, ponder)
         options = [("Ponder", "true")] if ponder else []
         quarvel.engine.start(options)
-        if opponent_name == "self":
-            opponent = Player(Engine(quarvel_argv, "Quarvel-2", stderr_file), True, ponder)
+        if opponent_name == "self" or args.opponent_program:
+            program = args.opponent_program or args.quarvel
+            name = "Quarvel-2" if program == args.quarvel else "Quarvel-opponent"
+            argv = ([args.emulator] if args.emulator else []) + [program]
+            opponent = Player(Engine(argv, name, stderr_file), True, ponder)
             opponent.engine.start(options)
         else:
             path = opponent_name if os.sep in opponent_name else ensure_opponent(opponent_name)
@@ -694,6 +721,9 @@ def main():
         faults += match.faults
     print("Quarvel: +%d =%d -%d; %d fault(s)" % (
         totals["win"], totals["draw"], totals["loss"], len(faults)))
+    summary = score_summary(totals)
+    if summary:
+        print(summary)
     return 1 if faults else 0
 
 

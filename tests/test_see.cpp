@@ -43,6 +43,11 @@ TEST(ExchangeEvaluation, XRayEnPassantAndKingDefender) {
       // on d5 no longer blocks; without the rook the queen retakes safely.
       {"3qk3/8/8/3pP3/8/8/8/3RK3 w - d6 0 1", "e5d6", 100},
       {"3qk3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5d6", 0},
+      // The attackers are those of the board as it stands: an enemy rook
+      // behind the pawn taken en passant is not counted (nothing captures
+      // along its file), one behind the mover's own line is.
+      {"4k3/8/8/3pP3/8/8/7K/3r4 w - d6 0 1", "e5d6", 100},
+      {"4k3/8/8/4p3/4R3/8/K7/4r3 w - - 0 1", "e4e5", -400},
       // The king retakes when nothing else covers d5, not against the f4
       // knight.
       {"8/8/2k5/3p4/4P3/8/8/4K3 w - - 0 1", "e4d5", 0},
