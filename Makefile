@@ -3,9 +3,10 @@
 #
 #   make            both programs: build/quarvel and build/quarvel32
 #   make run        install what is missing, build, run build/quarvel (ARGS=...)
-#   make test       install what is missing, build and test both programs,
-#                   then an x86-64 sanitizer build (tests named *Deep* skipped),
-#                   then short UCI matches and a short xboard match
+#   make test       install what is missing, check the sources' format, build
+#                   and test both programs, then an x86-64 sanitizer build
+#                   (tests named *Deep* skipped), then short UCI matches and
+#                   a short xboard match
 #   make test EMULATE32=1
 #                   the same, with the 32-bit programs run under qemu-i386 as
 #                   on a machine whose kernel does not run them
@@ -126,7 +127,7 @@ test-xboard: quarvel
 # run does not stop the next, the summary and exit status tell.
 test: deps
 	@failed=""; \
-	for run in test64 test32 test-asan test-match test-xboard; do \
+	for run in check-format test64 test32 test-asan test-match test-xboard; do \
 	    $(MAKE) --no-print-directory $$run || failed="$$failed $$run"; \
 	done; \
 	if [ -n "$$failed" ]; then echo "make test: FAILED:$$failed"; exit 1; fi

@@ -17,7 +17,7 @@ namespace {
 
 struct BenchPosition {
   const char* fen;
-  int depth;   // plies
+  int depth;  // plies
 };
 
 const BenchPosition POSITIONS[] = {

@@ -260,13 +260,8 @@ void ChessBoard::setEngineSearchMode(int mode, int value, int) {
       searchMode = MODE_MOVETIME;
       moveTime = (u32)value;
       break;
-    case MODE_CLOCK:
-      searchMode = MODE_CLOCK;
-      break;
-    case MODE_INFINITE:
-      searchMode = MODE_INFINITE;
-      break;
-    default:
-      break;
+    case MODE_CLOCK: searchMode = MODE_CLOCK; break;
+    case MODE_INFINITE: searchMode = MODE_INFINITE; break;
+    default: break;
   }
 }

@@ -20,20 +20,14 @@ struct PlyMoveList {
 
 // Stop codes of a think.
 enum {
-  STOP_NONE = 0,     // searching
-  STOP_PLAY = 1,     // stop and play the best move
-  STOP_PONDER = 2,   // stop a ponder search and take the pondered move back
-  STOP_ABORT = 3     // abort without a move
+  STOP_NONE = 0,    // searching
+  STOP_PLAY = 1,    // stop and play the best move
+  STOP_PONDER = 2,  // stop a ponder search and take the pondered move back
+  STOP_ABORT = 3    // abort without a move
 };
 
 // Search modes.
-enum {
-  MODE_DEPTH = 0,
-  MODE_NODES = 1,
-  MODE_MOVETIME = 3,
-  MODE_CLOCK = 5,
-  MODE_INFINITE = 7
-};
+enum { MODE_DEPTH = 0, MODE_NODES = 1, MODE_MOVETIME = 3, MODE_CLOCK = 5, MODE_INFINITE = 7 };
 
 // Nodes searched in the current think.
 extern u64 countNodes;
@@ -140,9 +134,7 @@ public:
   int recordMove(ChessMove move);
   // True when the record, the key history and the undo stack can take one
   // more game move.
-  bool canRecordMove() const {
-    return curMoveIndex < MAX_GAME_LENGTH && currentNode.canMakeMove();
-  }
+  bool canRecordMove() const { return curMoveIndex < MAX_GAME_LENGTH && currentNode.canMakeMove(); }
   // The lists of the pieces each colour has lost: a note of a captured
   // piece (none once the list is full), the last note taken off, both
   // lists emptied.
@@ -171,8 +163,7 @@ public:
   void orderMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
   // The keys of orderMoves alone, the list left in its order.
   void scoreMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
-  void orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove hashMove,
-                            int ply);
+  void orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
   void orderMoves_root(ChessMoveSort* list, unsigned int count, int ply);
   // Sorts entries start .. start + count - 1 by key, highest first.
   void sortMoves(ChessMoveSort* list, unsigned int start, unsigned int count);

@@ -4,17 +4,17 @@
 
 #include "engine/types.h"
 
-const i32 EVAL_BISHOP_PAIR = 50;         // two or more bishops
-const i32 EVAL_NO_PAWNS = 50;            // penalty for having no pawn
-const i32 BLOCKED_PAWN = 20;             // d/e-pawn at home with its stop square occupied
-const i32 BLOCKED_KNIGHT = 100;          // knight trapped in the enemy corner
-const i32 BLOCKED_BISHOP = 100;          // bishop trapped in the enemy corner
-const i32 BLOCKED_ROOK = 50;             // rook shut in its corner by its own king
-const i32 EVAL_DOUBLED_PAWN = 10;        // pawn behind a friendly pawn of its file
-const i32 EVAL_ISOLATED_PAWN = 20;       // no friendly pawn on an adjacent file
-const i32 EVAL_BACKWARD_PAWN = 10;       // adjacent friendly pawns all further advanced
-const i32 EVAL_ROOK_OPEN_FILE = 15;      // no pawn on the rook's file
-const i32 EVAL_ROOK_SEMI_OPEN_FILE = 10; // only enemy pawns on the rook's file
+const i32 EVAL_BISHOP_PAIR = 50;          // two or more bishops
+const i32 EVAL_NO_PAWNS = 50;             // penalty for having no pawn
+const i32 BLOCKED_PAWN = 20;              // d/e-pawn at home with its stop square occupied
+const i32 BLOCKED_KNIGHT = 100;           // knight trapped in the enemy corner
+const i32 BLOCKED_BISHOP = 100;           // bishop trapped in the enemy corner
+const i32 BLOCKED_ROOK = 50;              // rook shut in its corner by its own king
+const i32 EVAL_DOUBLED_PAWN = 10;         // pawn behind a friendly pawn of its file
+const i32 EVAL_ISOLATED_PAWN = 20;        // no friendly pawn on an adjacent file
+const i32 EVAL_BACKWARD_PAWN = 10;        // adjacent friendly pawns all further advanced
+const i32 EVAL_ROOK_OPEN_FILE = 15;       // no pawn on the rook's file
+const i32 EVAL_ROOK_SEMI_OPEN_FILE = 10;  // only enemy pawns on the rook's file
 const i32 EVAL_ROOK_ON_7TH = 20;
 const i32 EVAL_QUEEN_ON_7TH = 10;
 const i32 EVAL_EARLY_QUEEN_MOVE = 20;    // queen off its start square in the opening

@@ -49,8 +49,8 @@ int ChessBoard::setMoveSquare(char* text) {
   }
   int fromFile = text[0] - 'a', fromRank = text[1] - '1';
   int toFile = text[2] - 'a', toRank = text[3] - '1';
-  if (fromFile < 0 || fromFile > 7 || fromRank < 0 || fromRank > 7 || toFile < 0 ||
-      toFile > 7 || toRank < 0 || toRank > 7) {
+  if (fromFile < 0 || fromFile > 7 || fromRank < 0 || fromRank > 7 || toFile < 0 || toFile > 7 ||
+      toRank < 0 || toRank > 7) {
     Log::print("error : %d,%d -> %d,%d", fromFile, fromRank, toFile, toRank);
     return 0;
   }
@@ -62,9 +62,7 @@ int ChessBoard::setMoveSquare(char* text) {
       case 'r': promotion = ROOK; break;
       case 'b': promotion = BISHOP; break;
       case 'n': promotion = KNIGHT; break;
-      default:
-        Log::print("bad promotion piece");
-        return 0;
+      default: Log::print("bad promotion piece"); return 0;
     }
   }
   // A full record refuses the move before anything changes.
@@ -124,7 +122,8 @@ static void stepBack(ChessBoard& board) {
   // Taken back: the captured piece's colour is the opponent's again.
   if (m.captured()) board.dropCapturedPiece(board.currentNode.opponent);
   board.buildLegalMoves();
-  board.lastMove = board.curMoveIndex ? board.gameRecord[board.curMoveIndex - 1].move : ChessMove(0);
+  board.lastMove =
+      board.curMoveIndex ? board.gameRecord[board.curMoveIndex - 1].move : ChessMove(0);
   board.updatePieces();
   board.onNextPlayer();
 }
@@ -216,7 +215,8 @@ int ChessBoard::setMove(int fileOrPiece, int rank) {
   //    record or a move into check is refused and leaves no trace.
   ChessMove m = pendingMove;
   bool legal = false;
-  if (canRecordMove() && (m.promotion() == 0 || (m.promotion() >= KNIGHT && m.promotion() <= QUEEN))) {
+  if (canRecordMove() &&
+      (m.promotion() == 0 || (m.promotion() >= KNIGHT && m.promotion() <= QUEEN))) {
     legal = node.makeMove(m) != 0;
     if (!legal) node.unMakeMove(m);
   }

@@ -33,7 +33,8 @@ size_t tableBytes(u32 entries) { return (size_t)entries * sizeof(HashTableNode);
 HashTableNode* mapEntries(u32 entries) {
   const size_t bytes = tableBytes(entries);
   // The size must stay representable (a 32-bit build asking for 2 GB).
-  if (bytes / sizeof(HashTableNode) != entries || bytes > SIZE_MAX - HUGE_PAGE_BYTES) return nullptr;
+  if (bytes / sizeof(HashTableNode) != entries || bytes > SIZE_MAX - HUGE_PAGE_BYTES)
+    return nullptr;
   const size_t alignment = bytes >= HUGE_PAGE_BYTES ? HUGE_PAGE_BYTES : 1;
   const size_t reserved = bytes + (alignment > 1 ? alignment : 0);
   void* block = mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

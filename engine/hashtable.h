@@ -19,7 +19,7 @@ const int HASH_MAX_MB = 2048;
 struct HashTableNode {
   u64 key;
   ChessMove move;
-  u32 data;   // bound type bits 0-1, depth in eighths bits 2-11, score bits 16-31
+  u32 data;  // bound type bits 0-1, depth in eighths bits 2-11, score bits 16-31
 };
 
 // Packs a stored result. The score goes in as its 16-bit two's complement
@@ -68,8 +68,7 @@ public:
     if ((unsigned)depth > hashDataDepth(data)) return HASH_MISS;
     const int score = hashDataScore(data);
     switch (hashDataType(data)) {
-      case HASH_EXACT:
-        return score;
+      case HASH_EXACT: return score;
       case HASH_UPPER:
         if (score <= alpha) return alpha;
         break;

@@ -42,10 +42,10 @@ public:
 
 private:
   int fd;
-  size_t start;        // first unread byte of buffer
-  size_t end;          // one past the last byte read
-  bool endOfInput;     // read() reported the end of input (or failed)
-  bool discarding;     // dropping the rest of an over-long line
+  size_t start;     // first unread byte of buffer
+  size_t end;       // one past the last byte read
+  bool endOfInput;  // read() reported the end of input (or failed)
+  bool discarding;  // dropping the rest of an over-long line
   char buffer[2 * INPUT_LINE_MAX];
 
   bool haveLine() const;

@@ -30,7 +30,7 @@ struct ProfilerEntry {
   char name[32];
   ProfilerTime start;
   ProfilerTime stop;
-  ProfilerTime total;   // seconds and microseconds summed separately
+  ProfilerTime total;  // seconds and microseconds summed separately
   ProfilerTime min;
   ProfilerTime max;
   i32 running;
@@ -41,8 +41,8 @@ const int PROFILER_ENTRIES = 64;
 
 class Profiler {
 public:
-  ProfilerEntry* entries;   // PROFILER_ENTRIES records, owned
-  i32 count;                // entries in use
+  ProfilerEntry* entries;  // PROFILER_ENTRIES records, owned
+  i32 count;               // entries in use
 
   Profiler();
   ~Profiler();

@@ -24,9 +24,9 @@ const u8* const rightsLostBy = castleRightsLost.lost;
 // The undo record starts with a copy of the position record's fields from
 // hashKey to halfMoveClock and of pieceCount[0] (composite index 0 holds no
 // piece, so the count stays 0 and restoring it changes nothing).
-#define SAME_PLACE(field)                                                                  \
-  static_assert(offsetof(ChessBoardNode, field) - offsetof(ChessBoardNode, hashKey) ==       \
-                    offsetof(ChessMoveUndo, field),                                          \
+#define SAME_PLACE(field)                                                              \
+  static_assert(offsetof(ChessBoardNode, field) - offsetof(ChessBoardNode, hashKey) == \
+                    offsetof(ChessMoveUndo, field),                                    \
                 "undo record out of order: " #field)
 SAME_PLACE(hashKey);
 SAME_PLACE(material);
@@ -126,8 +126,7 @@ void ChessBoardNode::playSpecialMove(u32 m) {
     const u64 rookBits = (1ULL << rookFrom) | (1ULL << rookTo);
     pstMiddlegame[side] +=
         pstMiddlegameOf[rookIndex + rookTo] - pstMiddlegameOf[rookIndex + rookFrom];
-    pstEndgame[side] +=
-        pstEndgameOf[rookIndex + rookTo] - pstEndgameOf[rookIndex + rookFrom];
+    pstEndgame[side] += pstEndgameOf[rookIndex + rookTo] - pstEndgameOf[rookIndex + rookFrom];
     bbColorPiece[side] ^= rookBits;
     bbPiece[own + ROOK] ^= rookBits;
     bbAllPiece ^= rookBits;

@@ -84,8 +84,7 @@ int ChessBoardNode::isPinned(unsigned square, int colour) {
       line = bishopAttacks(square, bbAllPiece) & bbDiag45L[square];
       sliders = bbPiece[base + BISHOP] | bbPiece[base + QUEEN];
       break;
-    default:
-      return 0;
+    default: return 0;
   }
   // 3. Something stands between the square and the king.
   if (!(line & (1ULL << king))) return 0;
@@ -141,10 +140,10 @@ void ChessBoardNode::generateMovesC(ChessMoveSort* list, unsigned* count) {
   }
   // Only the pawns with something to take, found for all pawns at once.
   const u64 fileA = bbFile[0], fileH = bbFile[7];
-  u64 attackers = side == WHITE ? ((((pawns & ~fileA) << 7) & enemy) >> 7) |
-                                      ((((pawns & ~fileH) << 9) & enemy) >> 9)
-                                : ((((pawns & ~fileA) >> 9) & enemy) << 9) |
-                                      ((((pawns & ~fileH) >> 7) & enemy) << 7);
+  u64 attackers =
+      side == WHITE
+          ? ((((pawns & ~fileA) << 7) & enemy) >> 7) | ((((pawns & ~fileH) << 9) & enemy) >> 9)
+          : ((((pawns & ~fileA) >> 9) & enemy) << 9) | ((((pawns & ~fileH) >> 7) & enemy) << 7);
   while (attackers) {
     const unsigned from = popFirstSquare(attackers);
     u64 targets = bbPawnAttack[side][from] & enemy;

@@ -40,8 +40,10 @@ inline const char* castleText(ChessMove m) {
 }
 
 inline void putMarker(char* out, size_t* pos, ChessMove m) {
-  if (m.marker() == 1) put(out, pos, " +");
-  else if (m.marker() == 2) put(out, pos, " #");
+  if (m.marker() == 1)
+    put(out, pos, " +");
+  else if (m.marker() == 2)
+    put(out, pos, " #");
 }
 
 inline bool isFileChar(char c) { return c >= 'a' && c <= 'h'; }
@@ -135,11 +137,26 @@ int ChessBoard::createMove(char* text, ChessMove& move) {
     // 3. The moving piece: a piece letter, or the file of a pawn.
     size_t p = 0;
     switch (text[0]) {
-      case 'N': piece = KNIGHT; p = 1; break;
-      case 'B': piece = BISHOP; p = 1; break;
-      case 'R': piece = ROOK; p = 1; break;
-      case 'Q': piece = QUEEN; p = 1; break;
-      case 'K': piece = KING; p = 1; break;
+      case 'N':
+        piece = KNIGHT;
+        p = 1;
+        break;
+      case 'B':
+        piece = BISHOP;
+        p = 1;
+        break;
+      case 'R':
+        piece = ROOK;
+        p = 1;
+        break;
+      case 'Q':
+        piece = QUEEN;
+        p = 1;
+        break;
+      case 'K':
+        piece = KING;
+        p = 1;
+        break;
       default:
         if (!isFileChar(text[0])) return 0;
         piece = PAWN;

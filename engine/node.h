@@ -28,10 +28,10 @@ struct ChessMoveUndo {
   u8 castleRights;
   u8 enPassantFile;
   u8 halfMoveClock;
-  u8 spare;            // the position's pieceCount[0], always 0
-  ChessMove move;      // the move made from this depth (0 for a null move)
-  u8 inCheck;          // search only: the side to move here is in check
-  u8 nodeType;         // search only: 0 PV, 1 CUT, 2 ALL
+  u8 spare;        // the position's pieceCount[0], always 0
+  ChessMove move;  // the move made from this depth (0 for a null move)
+  u8 inCheck;      // search only: the side to move here is in check
+  u8 nodeType;     // search only: 0 PV, 1 CUT, 2 ALL
 };
 
 // Castle-right bits.
@@ -43,16 +43,16 @@ enum { CASTLE_WK = 1, CASTLE_WQ = 2, CASTLE_BK = 4, CASTLE_BQ = 8 };
 // (colour * 7 + type) and square, the index of the keys and the
 // piece-square tables.
 struct CastleRightTable {
-  u8 lost[14 * 64];   // entry (colour * 7 + type) * 64 + square
+  u8 lost[14 * 64];  // entry (colour * 7 + type) * 64 + square
   constexpr CastleRightTable() : lost() {
     for (unsigned s = 0; s < 64; s++) {
       lost[(WHITE * 7 + KING) * 64 + s] = CASTLE_WK | CASTLE_WQ;
       lost[(BLACK * 7 + KING) * 64 + s] = CASTLE_BK | CASTLE_BQ;
     }
-    lost[(WHITE * 7 + ROOK) * 64 + 7] = CASTLE_WK;    // h1
-    lost[(WHITE * 7 + ROOK) * 64 + 0] = CASTLE_WQ;    // a1
-    lost[(BLACK * 7 + ROOK) * 64 + 63] = CASTLE_BK;   // h8
-    lost[(BLACK * 7 + ROOK) * 64 + 56] = CASTLE_BQ;   // a8
+    lost[(WHITE * 7 + ROOK) * 64 + 7] = CASTLE_WK;   // h1
+    lost[(WHITE * 7 + ROOK) * 64 + 0] = CASTLE_WQ;   // a1
+    lost[(BLACK * 7 + ROOK) * 64 + 63] = CASTLE_BK;  // h8
+    lost[(BLACK * 7 + ROOK) * 64 + 56] = CASTLE_BQ;  // a8
   }
 };
 inline constexpr CastleRightTable castleRightsLost{};
@@ -64,7 +64,7 @@ class ChessBoardNode {
 public:
   u64 bbAllPiece;
   u64 bbColorPiece[2];
-  u64 bbPiece[14];            // by colour * 7 + type
+  u64 bbPiece[14];  // by colour * 7 + type
   u64 hashKey;
   i32 material[2];
   u32 sideToMove;

@@ -91,8 +91,7 @@ void ChessBoard::orderMoves(ChessMoveSort* list, unsigned int count, ChessMove h
   exchangeSort(list, count);
 }
 
-void ChessBoard::orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove,
-                                      int) {
+void ChessBoard::orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove, int) {
   if (count == 0) return;
   for (unsigned int i = 0; i < count; ++i) {
     const ChessMove m = list[i].move;
@@ -173,7 +172,8 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move) {
   //    knights and king are known already; without them and without any
   //    slider of that side the lines need no look.
   if (!(attackers & answering) && !((rookLike | bishopLike) & answering)) return gains[0];
-  attackers |= (bishopAttacks(to, withoutMover) & bishopLike) | (rookAttacks(to, withoutMover) & rookLike);
+  attackers |=
+      (bishopAttacks(to, withoutMover) & bishopLike) | (rookAttacks(to, withoutMover) & rookLike);
   attackers &= ~fromBit;
   if (!(attackers & answering)) return gains[0];
 
@@ -183,7 +183,8 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move) {
   auto uncover = [&](unsigned square) {
     const unsigned dir = direction[to][square];
     if (dir == 1 || dir == 2) {
-      if (rookLike & occupied & ~attackers) attackers |= rookAttacks(to, occupied) & rookLike & occupied;
+      if (rookLike & occupied & ~attackers)
+        attackers |= rookAttacks(to, occupied) & rookLike & occupied;
     } else if (dir == 3 || dir == 4) {
       if (bishopLike & occupied & ~attackers)
         attackers |= bishopAttacks(to, occupied) & bishopLike & occupied;

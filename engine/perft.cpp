@@ -78,8 +78,8 @@ struct LegalityFilter {
     const u64 queens = node.bbPiece[enemy + QUEEN];
     tested = (1ULL << node.kingSquare[side]) |
              node.loneBlockers(node.kingSquare[side], node.bbColorPiece[side],
-                          node.bbPiece[enemy + ROOK] | queens,
-                          node.bbPiece[enemy + BISHOP] | queens);
+                               node.bbPiece[enemy + ROOK] | queens,
+                               node.bbPiece[enemy + BISHOP] | queens);
   }
   // Makes a plain move (no SPECIAL_MOVE field); 1 when legal, as makeMove.
   int makePlain(ChessBoardNode& node, ChessMove m) const {
@@ -205,8 +205,8 @@ u64 ChessBoard::searchAllMoves(ChessBoardNode* node, int depth, int x) {
 // Splits the count of depth - 1 plies below each first move, where the first
 // moves come from per-ply list rootList. Only legal first moves get an
 // entry, one after another from entry first on; nbDivide is their number.
-static void splitByFirstMove(ChessBoard& board, ChessBoardNode* node, int rootList,
-                             int depth, int first) {
+static void splitByFirstMove(ChessBoard& board, ChessBoardNode* node, int rootList, int depth,
+                             int first) {
   ChessMoveSort* list = board.plyMoveList[rootList].moves;
   unsigned count = buildList(*node, list, sideToMoveInCheck(*node));
   unsigned written = 0;
@@ -274,12 +274,12 @@ void ChessBoard::doPerft(int depth) {
   // 4-7. The table in the log, then the profiler's summary.
   Log::startTable(1, 8);
   Log::startTableRow();
-  static const char* const header[8] = {"Depth", "Nodes",  "Captures",  "e.p",
-                                        "Check", "Mate",   "Promotion", "Castle"};
+  static const char* const header[8] = {"Depth", "Nodes", "Captures",  "e.p",
+                                        "Check", "Mate",  "Promotion", "Castle"};
   for (const char* h : header) Log::setTableCol(h, 1, 2);
   Log::endTableRow();
   gProfiler.stop("perft");
-  static const int columns[7] = {PERFT_NODES,  PERFT_CAPTURES,   PERFT_EP,     PERFT_CHECKS,
+  static const int columns[7] = {PERFT_NODES, PERFT_CAPTURES,   PERFT_EP,     PERFT_CHECKS,
                                  PERFT_MATES, PERFT_PROMOTIONS, PERFT_CASTLES};
   for (int d = 1; d <= depth; d++) {
     char cell[32];
@@ -304,8 +304,8 @@ int ChessBoard::testHashKey(int depth, int ply) {
   char computedText[17], keptText[17];
   Zobrist::hashText(computed, computedText);
   Zobrist::hashText(node.hashKey, keptText);
-  Log::print(17, "ERROR : Bad HashKey : depth %d : ply %d : board = %s, hash = %s !!!", depth,
-             ply, computedText, keptText);
+  Log::print(17, "ERROR : Bad HashKey : depth %d : ply %d : board = %s, hash = %s !!!", depth, ply,
+             computedText, keptText);
   char fen[128];
   getFENPosition(fen);
   Log::print(8, "%s", fen);

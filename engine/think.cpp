@@ -40,14 +40,14 @@ double timedRootSearch(ChessBoard& board, int depth, int alpha, int beta, int& s
 // The walk ends at the first move that no longer fits the position.
 void reinsertSavedLine(ChessBoard& board, int iter) {
   ChessBoardNode& node = board.currentNode;
-  u32 n = board.savedPV.count < static_cast<u32>(iter) ? board.savedPV.count
-                                                       : static_cast<u32>(iter);
+  u32 n =
+      board.savedPV.count < static_cast<u32>(iter) ? board.savedPV.count : static_cast<u32>(iter);
   u32 made = 0;
   for (u32 i = 0; i < n; i++) {
     ChessMove m = board.savedPV.moves[i].move;
     if (!node.validMove(m) || !node.canMakeMove()) break;
-    node.hashTable.addNode(node.hashKey, m, (iter - 1 - static_cast<int>(i)) * ONE_PLY,
-                           HASH_EXACT, board.savedPV.moves[i].score);
+    node.hashTable.addNode(node.hashKey, m, (iter - 1 - static_cast<int>(i)) * ONE_PLY, HASH_EXACT,
+                           board.savedPV.moves[i].score);
     bool legal = node.makeMove(m) != 0;
     made++;
     if (!legal) break;
@@ -213,8 +213,7 @@ int ChessBoard::ThreadComputerPlay() {
       // 4.4 Inside the window: report it and go one ply deeper in a window
       //     around its score; outside: the same depth with the full window.
       int depth = it.iter;
-      if (it.acceptScore(score))
-        onComputerThinkPV(depth, rootLine, countNodes, it.totalTime);
+      if (it.acceptScore(score)) onComputerThinkPV(depth, rootLine, countNodes, it.totalTime);
 
       // 4.5 Stop rules.
       if (it.beyondDepth(depthBound) && !ponderSearch && searchMode != MODE_INFINITE) {

@@ -23,7 +23,7 @@ u32 clockBudget(float remainingMs, i32 incrementMs, i32 movesToGo) {
 
   // The clock in whole microseconds, in 64 bits (a float clock can exceed
   // any 32-bit count); beyond 2^62 it is as good as endless.
-  const double limit = 4611686018427387904.0;   // 2^62
+  const double limit = 4611686018427387904.0;  // 2^62
   double clockUs = static_cast<double>(remainingMs) * 1000.0;
   int64_t clock = clockUs >= limit ? static_cast<int64_t>(limit) : static_cast<int64_t>(clockUs);
 
@@ -43,9 +43,7 @@ u32 clockBudget(float remainingMs, i32 incrementMs, i32 movesToGo) {
   return saturate32(budget);
 }
 
-u32 moveTimeLimit(u32 moveTime) {
-  return moveTime - std::min(moveTime / 10, MOVE_TIME_RESERVE);
-}
+u32 moveTimeLimit(u32 moveTime) { return moveTime - std::min(moveTime / 10, MOVE_TIME_RESERVE); }
 
 int clampSearchDepth(int depth) { return std::min(depth, MAX_SEARCH_DEPTH); }
 
@@ -56,23 +54,19 @@ ThinkBudget thinkBudget(const ThinkSettings& settings) {
   budget.timed = true;
   budget.finishFirstIteration = false;
   switch (settings.searchMode) {
-  case MODE_DEPTH:
-    budget.depthBound = clampSearchDepth(settings.depthLimit);
-    budget.timed = false;
-    break;
-  case MODE_MOVETIME:
-    budget.timeLimit = moveTimeLimit(settings.moveTime);
-    break;
-  case MODE_CLOCK:
-    budget.timeLimit =
-        clockBudget(settings.remainingMs, settings.incrementMs, settings.movesToGo);
-    budget.finishFirstIteration = !(settings.remainingMs > 0);
-    break;
-  case MODE_INFINITE:
-    budget.timeLimit = TIME_LIMIT_NONE;
-    break;
-  default:   // node count, and modes that set no limit
-    break;
+    case MODE_DEPTH:
+      budget.depthBound = clampSearchDepth(settings.depthLimit);
+      budget.timed = false;
+      break;
+    case MODE_MOVETIME: budget.timeLimit = moveTimeLimit(settings.moveTime); break;
+    case MODE_CLOCK:
+      budget.timeLimit =
+          clockBudget(settings.remainingMs, settings.incrementMs, settings.movesToGo);
+      budget.finishFirstIteration = !(settings.remainingMs > 0);
+      break;
+    case MODE_INFINITE: budget.timeLimit = TIME_LIMIT_NONE; break;
+    default:  // node count, and modes that set no limit
+      break;
   }
   return budget;
 }
@@ -109,7 +103,6 @@ int IterationControl::clockRules(int rootState, u32 timeLimit) {
   }
   // Stop when the time spent plus a share of the last iteration passes four
   // fifths of the budget: the next, longer iteration would not finish in it.
-  if (totalTime + 0.6 * iterTime > 0.8 * static_cast<double>(timeLimit))
-    rules |= CLOCK_RULE_TIME;
+  if (totalTime + 0.6 * iterTime > 0.8 * static_cast<double>(timeLimit)) rules |= CLOCK_RULE_TIME;
   return rules;
 }

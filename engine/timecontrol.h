@@ -39,17 +39,17 @@ struct ThinkSettings {
   int depthLimit;
   int maxDepth;
   u32 moveTime;
-  u32 timeLimit;        // kept by the modes that do not set it
-  float remainingMs;    // clock of the side to move
-  i32 incrementMs;      // increment of the side to move
+  u32 timeLimit;      // kept by the modes that do not set it
+  float remainingMs;  // clock of the side to move
+  i32 incrementMs;    // increment of the side to move
   i32 movesToGo;
 };
 
 struct ThinkBudget {
-  u32 timeLimit;   // microseconds, the hard limit of the search-time check
-  int depthBound;  // deepest iteration, plies
-  bool timed;      // the think reads the clock at its start
-  bool finishFirstIteration;   // no hard limit until iteration 1 is done
+  u32 timeLimit;              // microseconds, the hard limit of the search-time check
+  int depthBound;             // deepest iteration, plies
+  bool timed;                 // the think reads the clock at its start
+  bool finishFirstIteration;  // no hard limit until iteration 1 is done
 };
 
 // The time limit and depth bound of a think in the given mode.
@@ -57,24 +57,24 @@ ThinkBudget thinkBudget(const ThinkSettings& settings);
 
 // Reasons for which the clock-mode rules end a think (a set of bits).
 enum {
-  CLOCK_RULE_ONE_MOVE = 1,   // exactly one legal move
-  CLOCK_RULE_NO_MOVE = 2,    // no legal move
-  CLOCK_RULE_MATE = 4,       // a mate score found twice, deep enough
-  CLOCK_RULE_TIME = 8        // the next iteration would not fit the budget
+  CLOCK_RULE_ONE_MOVE = 1,  // exactly one legal move
+  CLOCK_RULE_NO_MOVE = 2,   // no legal move
+  CLOCK_RULE_MATE = 4,      // a mate score found twice, deep enough
+  CLOCK_RULE_TIME = 8       // the next iteration would not fit the budget
 };
 
 // The loop state of iterative deepening: the iteration to search, its
 // window, the last in-window score and the time spent.
 class IterationControl {
 public:
-  int iter = 1;                 // iteration to search next, plies
+  int iter = 1;  // iteration to search next, plies
   int alpha = -FULL_WINDOW;
   int beta = FULL_WINDOW;
-  int lastScore = 0;            // score of the last in-window iteration
-  int mateCount = 0;            // passes that ended with a mate score
-  bool failed = false;          // the latest root search failed its window
-  double totalTime = 0;         // microseconds of all root searches so far
-  double iterTime = 0;          // microseconds of the latest root search
+  int lastScore = 0;     // score of the last in-window iteration
+  int mateCount = 0;     // passes that ended with a mate score
+  bool failed = false;   // the latest root search failed its window
+  double totalTime = 0;  // microseconds of all root searches so far
+  double iterTime = 0;   // microseconds of the latest root search
 
   // Counts the time of a finished root search.
   void addSearchTime(double microseconds);

@@ -17,11 +17,11 @@ enum { NOPIECE = 0, PAWN = 1, KNIGHT = 2, BISHOP = 3, ROOK = 4, QUEEN = 5, KING 
 // the key history and the undo stack hold that plus a full search line, so
 // that a long game can still be searched to the deepest ply.
 const unsigned MAX_GAME_LENGTH = 4096;
-const unsigned MAX_PLY = 64;                        // deepest search ply + 1
+const unsigned MAX_PLY = 64;  // deepest search ply + 1
 const unsigned HASH_HISTORY_SIZE = MAX_GAME_LENGTH + 2 * MAX_PLY;
 const unsigned UNDO_STACK_SIZE = MAX_GAME_LENGTH + 2 * MAX_PLY;
-const unsigned MAX_MOVES = 256;                     // moves of one position
-const unsigned PLY_LIST_SIZE = 257;                 // room of one per-ply list
+const unsigned MAX_MOVES = 256;      // moves of one position
+const unsigned PLY_LIST_SIZE = 257;  // room of one per-ply list
 
 // Scores. A side to move that is checkmated at ply p scores p - MATE_SCORE;
 // any score of MATE_THRESHOLD or more in absolute value is a mate score.
@@ -57,11 +57,10 @@ public:
   constexpr ChessMove(u32 m = 0) : move(m) {}
   constexpr operator u32() const { return move; }
 
-  static constexpr ChessMove make(unsigned from, unsigned to, unsigned piece,
-                                  unsigned captured = 0, unsigned promotion = 0,
-                                  u32 flags = 0) {
-    return ChessMove(from | (to << 6) | (piece << 12) | (captured << 15) |
-                     (promotion << 18) | flags);
+  static constexpr ChessMove make(unsigned from, unsigned to, unsigned piece, unsigned captured = 0,
+                                  unsigned promotion = 0, u32 flags = 0) {
+    return ChessMove(from | (to << 6) | (piece << 12) | (captured << 15) | (promotion << 18) |
+                     flags);
   }
 
   constexpr unsigned from() const { return move & 63; }

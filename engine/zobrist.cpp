@@ -18,7 +18,7 @@ static const unsigned long UPPER_MASK = 0x80000000UL;
 static const unsigned long LOWER_MASK = 0x7fffffffUL;
 
 static unsigned long mt[MT_N];
-static int mti = MT_N + 1;   // not yet seeded
+static int mti = MT_N + 1;  // not yet seeded
 static const unsigned long mag01[2] = {0x0UL, MATRIX_A};
 
 void init_genrand(unsigned long s) {
@@ -34,7 +34,8 @@ void init_by_array(unsigned long init_key[], int key_length) {
   int i = 1, j = 0;
   int k = (MT_N > key_length ? MT_N : key_length);
   for (; k; k--) {
-    mt[i] = (mt[i] ^ ((mt[i - 1] ^ (mt[i - 1] >> 30)) * 1664525UL)) + init_key[j] + (unsigned long)j;
+    mt[i] =
+        (mt[i] ^ ((mt[i - 1] ^ (mt[i - 1] >> 30)) * 1664525UL)) + init_key[j] + (unsigned long)j;
     mt[i] &= 0xffffffffUL;
     i++;
     j++;
@@ -53,7 +54,7 @@ void init_by_array(unsigned long init_key[], int key_length) {
       i = 1;
     }
   }
-  mt[0] = 0x80000000UL;   // the state is never all zero
+  mt[0] = 0x80000000UL;  // the state is never all zero
 }
 
 unsigned long genrand_int32() {

@@ -7,7 +7,7 @@
 // for want of memory; pieceKeys is null until init and then points at them.
 class Zobrist {
 public:
-  u64* pieceKeys;       // 768 keys: entry (2 * (type - 1) + colour) * 64 + square
+  u64* pieceKeys;  // 768 keys: entry (2 * (type - 1) + colour) * 64 + square
   u64 epKeys[8];
   u64 sideKey;
   u64 castleKeys[4];    // by right bit: 0 white O-O, 1 white O-O-O, 2 black O-O, 3 black O-O-O

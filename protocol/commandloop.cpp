@@ -67,8 +67,7 @@ void dispatch(char* line) {
     case GUI_WINBOARD:
       if (!parseWinboard(line)) Quit = 1;
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -28,17 +28,17 @@ const size_t BOOK_NAME_SIZE = 256;
 extern const char* const DEFAULT_BOOK_NAME;
 
 // ---- front-end state (the WinBoard-only part is in winboard.h) ----
-extern ChessBoardUCI* board;       // the engine object, once a protocol is chosen
-extern char* command;              // the line being handled (COMMAND_SIZE bytes)
-extern int guiMode;                // GUI_NONE, GUI_UCI or GUI_WINBOARD
-extern int Quit;                   // set to end the command loop
+extern ChessBoardUCI* board;  // the engine object, once a protocol is chosen
+extern char* command;         // the line being handled (COMMAND_SIZE bytes)
+extern int guiMode;           // GUI_NONE, GUI_UCI or GUI_WINBOARD
+extern int Quit;              // set to end the command loop
 extern char ownbook[BOOK_NAME_SIZE];
-extern int useownbook;             // the user switched the opening book on
-extern int pondering;              // the user interface allows pondering
-extern int pondernextmove;         // the running (or last) think is a ponder search
-extern ChessMove movePonder;       // the reply the engine expects and ponders on
-extern int asknewgame;             // a new game waits for the running think to end
-extern int showthinking;           // thinking output on
+extern int useownbook;        // the user switched the opening book on
+extern int pondering;         // the user interface allows pondering
+extern int pondernextmove;    // the running (or last) think is a ponder search
+extern ChessMove movePonder;  // the reply the engine expects and ponders on
+extern int asknewgame;        // a new game waits for the running think to end
+extern int showthinking;      // thinking output on
 
 // Reads one line (a line kept back during a think comes first once no think
 // runs) and dispatches it. 0 when no line could be read: the end of input,

@@ -43,7 +43,8 @@ int ReadFileConfigString(const char* file, const char* section, const char* key,
       // A lone "[" has no name and selects nothing.
       if (len >= 2) {
         size_t nameLen = len - 2;
-        if (strlen(section) == nameLen && strncmp(line + 1, section, nameLen) == 0) inSection = true;
+        if (strlen(section) == nameLen && strncmp(line + 1, section, nameLen) == 0)
+          inSection = true;
       }
       continue;
     }

@@ -10,9 +10,10 @@
 
 void printPerftTable(ChessBoard* engine, int depth) {
   memset(perftNode, 0, 16 * sizeof(perftNode[0]));
-  fputs("depth |        nodes |     captures |          e.p |        check |         mate |"
-        "    promotion |       castle \n",
-        stdout);
+  fputs(
+      "depth |        nodes |     captures |          e.p |        check |         mate |"
+      "    promotion |       castle \n",
+      stdout);
   if (depth > MAX_PERFT_DEPTH) return;
   for (int d = 1; d <= depth; d++) {
     // Each depth is counted afresh from the root; the row shows as soon as

@@ -6,10 +6,10 @@
 // lines are ignored.
 #include "protocol/uci.h"
 
+#include <strings.h>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "engine/log.h"
 #include "protocol/chessboarduci.h"
@@ -47,8 +47,7 @@ long long readGoValue(const char* value) {
 // think runs they wait for its end.
 bool waitsForThink(const char* line) {
   return strcmp(line, "uci") == 0 || startsWith(line, "perft") || startsWith(line, "divide") ||
-         startsWith(line, "go ") || startsWith(line, "position ") ||
-         startsWith(line, "setoption ");
+         startsWith(line, "go ") || startsWith(line, "position ") || startsWith(line, "setoption ");
 }
 
 // "uci": identification, a fresh engine object with the default options,
@@ -114,7 +113,8 @@ int playMoveList(const char* list) {
 // it; null for another option.
 const char* optionValue(const char* name, const char* option) {
   size_t length = strlen(option);
-  if (strncasecmp(name, option, length) != 0 || !startsWith(name + length, " value ")) return nullptr;
+  if (strncasecmp(name, option, length) != 0 || !startsWith(name + length, " value "))
+    return nullptr;
   return name + length + 7;
 }
 
@@ -226,8 +226,8 @@ int parseGoUCI(char* line) {
       pondernextmove = 1;
     } else if (startsWith(p, "depth ")) {
       value = p + 6;
-      board->setEngineSearchMode(MODE_DEPTH, static_cast<int>(clampNumber(readGoValue(value),
-                                                                          INT_MIN, INT_MAX)), 0);
+      board->setEngineSearchMode(
+          MODE_DEPTH, static_cast<int>(clampNumber(readGoValue(value), INT_MIN, INT_MAX)), 0);
       modeGiven = true;
     } else if (startsWith(p, "nodes ")) {
       value = p + 6;
@@ -248,7 +248,8 @@ int parseGoUCI(char* line) {
     } else if (startsWith(p, "wtime ") || startsWith(p, "btime ")) {
       value = p + 6;
       int side = p[0] == 'w' ? WHITE : BLACK;
-      board->remainingTime[side] = static_cast<float>(clampNumber(readGoValue(value), 0, LLONG_MAX));
+      board->remainingTime[side] =
+          static_cast<float>(clampNumber(readGoValue(value), 0, LLONG_MAX));
       board->setEngineSearchMode(MODE_CLOCK, 0, 0);
       modeGiven = true;
     } else if (startsWith(p, "winc ") || startsWith(p, "binc ")) {

@@ -12,12 +12,12 @@
 #include "engine/types.h"
 
 // ---- WinBoard state of the front-end ----
-extern char pondernewmove[8];      // the user's move that missed the ponder
-extern int firstThink;             // the first "go" of the game was seen
-extern int uciMaxGameMoves;        // moves per time control
-extern int uciRemainingMoves;      // moves left to the next time control
-extern int countHalfMove;          // user moves received in this game
-extern int winboard_forcemode;     // force mode: the engine plays neither side
+extern char pondernewmove[8];   // the user's move that missed the ponder
+extern int firstThink;          // the first "go" of the game was seen
+extern int uciMaxGameMoves;     // moves per time control
+extern int uciRemainingMoves;   // moves left to the next time control
+extern int countHalfMove;       // user moves received in this game
+extern int winboard_forcemode;  // force mode: the engine plays neither side
 
 // Handles one line in WinBoard mode. 0 when the program is to end ("quit"),
 // 1 for every other line. While a think runs, only the commands that are
@@ -57,11 +57,11 @@ long long winboardClockMs(long long centiseconds);
 
 // The fields of "level MPS BASE INC".
 struct WinboardLevel {
-  int movesPerControl;   // 0: the whole game in one control
-  int minutes;           // base time as given, for the log
+  int movesPerControl;  // 0: the whole game in one control
+  int minutes;          // base time as given, for the log
   int seconds;
-  long long baseMs;      // base time of each clock, milliseconds
-  int incrementMs;       // increment per move, milliseconds
+  long long baseMs;  // base time of each clock, milliseconds
+  int incrementMs;   // increment per move, milliseconds
 };
 
 // Reads the three fields after "level " (MINUTES or MINUTES:SECONDS for the
@@ -88,8 +88,8 @@ void winboardThinkingLine(int depth, int score, const PLine& pv, u32 length,
 // What has to follow the think that has just ended.
 enum WinboardFollowUp {
   FOLLOW_NOTHING = 0,
-  FOLLOW_PONDER = 1,       // play movePonder and ponder on it
-  FOLLOW_MISSED_MOVE = 2   // play pondernewmove and think on it
+  FOLLOW_PONDER = 1,      // play movePonder and ponder on it
+  FOLLOW_MISSED_MOVE = 2  // play pondernewmove and think on it
 };
 
 // Notes what has to follow; it is carried out by runWinboardFollowUp only

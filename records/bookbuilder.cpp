@@ -70,7 +70,7 @@ std::vector<BookPair> replaySequences(ChessBoard& board, const ChessGameOpeningL
   const u32 NONE = ChessGameOpeningList::NO_PARENT;
   ChessBoardNode& node = board.currentNode;
   std::vector<BookPair> pairs;
-  std::vector<BookPair> path;   // the sequence on the board, one pair a ply
+  std::vector<BookPair> path;  // the sequence on the board, one pair a ply
   u32 next = tree.firstChild[tree.root];
   for (;;) {
     if (next == NONE) {
@@ -117,8 +117,9 @@ void addPairs(ChessOpeningBook& book, const ChessGameOpeningList& list,
     return a.key != b.key ? a.key < b.key : a.order < b.order;
   });
   std::vector<ChessOpeningBookNode>& old = book.nodes;
-  std::sort(old.begin(), old.end(), [](const ChessOpeningBookNode& a,
-                                       const ChessOpeningBookNode& b) { return a.key < b.key; });
+  std::sort(
+      old.begin(), old.end(),
+      [](const ChessOpeningBookNode& a, const ChessOpeningBookNode& b) { return a.key < b.key; });
   size_t keys = 0;
   for (size_t i = 0; i < pairs.size(); i++) keys += i == 0 || pairs[i].key != pairs[i - 1].key;
 
@@ -146,8 +147,8 @@ void addPairs(ChessOpeningBook& book, const ChessGameOpeningList& list,
 
 }  // namespace
 
-int ChessBoard::buildOpeningBook(const std::string& pgnFile, const std::string& bookFile,
-                                 int depth, int minCount) {
+int ChessBoard::buildOpeningBook(const std::string& pgnFile, const std::string& bookFile, int depth,
+                                 int minCount) {
   int result = BOOK_BUILT;
   try {
     // 1. The sequences of the collection with their games and results.

@@ -142,11 +142,13 @@ TestSuiteScore ChessBoard::runEvalTestSuite(const std::string& epdFile) {
     char mirrored[SUITE_LINE_SIZE];
     reverseFENPosition(p.fen, mirrored);
     const int original = currentNode.evaluate(-32000, 32000, 0);
-    const bool symmetric = setFENPosition(mirrored) &&
-                           currentNode.evaluate(-32000, 32000, 0) == original;
+    const bool symmetric =
+        setFENPosition(mirrored) && currentNode.evaluate(-32000, 32000, 0) == original;
     Log::print(symmetric ? "ok" : "bad");
-    if (symmetric) score.good++;
-    else bad.push_back(p.fen);
+    if (symmetric)
+      score.good++;
+    else
+      bad.push_back(p.fen);
   });
   Log::print("Score = %d / %d", score.good, score.total);
   for (const std::string& entry : bad) Log::print("%s", entry.c_str());

@@ -17,8 +17,8 @@ const unsigned PGN_TAG_TEXT_MAX = 255;
 const unsigned OPENING_MAX_PLIES = 32;
 
 struct ChessGameMove {
-  char text[PGN_MOVE_TEXT_MAX + 1];   // as written, annotation glyphs included
-  i32 nag;                            // the NAG that followed it, 0 for none
+  char text[PGN_MOVE_TEXT_MAX + 1];  // as written, annotation glyphs included
+  i32 nag;                           // the NAG that followed it, 0 for none
 };
 
 class ChessGame {
@@ -26,7 +26,7 @@ public:
   std::string event, site, date, round, white, black, result, source, annotator;
   i32 whiteElo = 0;
   i32 blackElo = 0;
-  std::vector<ChessGameMove> moves;   // the main line, White's first move first
+  std::vector<ChessGameMove> moves;  // the main line, White's first move first
 };
 
 // One move sequence: the line collected from one game, or a sequence of the
@@ -50,8 +50,8 @@ public:
   static constexpr u32 NO_PARENT = 0xFFFFFFFFu;
 
   struct Entry {
-    u32 parent;                       // the sequence without its last move
-    char text[PGN_MOVE_TEXT_MAX + 1]; // its last move text
+    u32 parent;                        // the sequence without its last move
+    char text[PGN_MOVE_TEXT_MAX + 1];  // its last move text
     u32 count;
     u32 blackWins;
     u32 whiteWins;
@@ -74,15 +74,15 @@ private:
 
 // Results of buildOpeningBook.
 enum {
-  BOOK_BUILT = 1,            // built and written
-  BOOK_PGN_UNREADABLE = 0,   // the PGN file cannot be opened or read
-  BOOK_NOT_WRITTEN = -1,     // the book file was not written completely
-  BOOK_OUT_OF_MEMORY = -2    // the collection does not fit in memory
+  BOOK_BUILT = 1,           // built and written
+  BOOK_PGN_UNREADABLE = 0,  // the PGN file cannot be opened or read
+  BOOK_NOT_WRITTEN = -1,    // the book file was not written completely
+  BOOK_OUT_OF_MEMORY = -2   // the collection does not fit in memory
 };
 
 class ChessGameLibrary {
 public:
-  std::list<ChessGame*> gameList;   // owned, in the order read or added
+  std::list<ChessGame*> gameList;  // owned, in the order read or added
 
   ChessGameLibrary() {}
   ~ChessGameLibrary() { clear(); }

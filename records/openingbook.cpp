@@ -20,7 +20,7 @@ namespace {
 const char BOOK_MAGIC[4] = {'B', 'O', 'O', 'K'};
 const u32 BOOK_VERSION = 0x00010001;
 const u64 BOOK_HEADER_SIZE = 12;
-const u64 BOOK_NODE_SIZE = 12;   // key and move count
+const u64 BOOK_NODE_SIZE = 12;  // key and move count
 const u64 BOOK_MOVE_SIZE = 10;
 
 void put32(std::vector<u8>& out, u32 v) {
@@ -32,13 +32,11 @@ void put64(std::vector<u8>& out, u64 v) {
 }
 
 u32 get32(const u8* p) {
-  return static_cast<u32>(p[0]) | static_cast<u32>(p[1]) << 8 |
-         static_cast<u32>(p[2]) << 16 | static_cast<u32>(p[3]) << 24;
+  return static_cast<u32>(p[0]) | static_cast<u32>(p[1]) << 8 | static_cast<u32>(p[2]) << 16 |
+         static_cast<u32>(p[3]) << 24;
 }
 
-u64 get64(const u8* p) {
-  return static_cast<u64>(get32(p)) | static_cast<u64>(get32(p + 4)) << 32;
-}
+u64 get64(const u8* p) { return static_cast<u64>(get32(p)) | static_cast<u64>(get32(p + 4)) << 32; }
 
 // A node of the key with no moves, every entry zero.
 ChessOpeningBookNode emptyNode(u64 key) {
@@ -48,9 +46,7 @@ ChessOpeningBookNode emptyNode(u64 key) {
 }
 
 // Ascending order of key, compared unsigned: the order findMove searches.
-bool keyLess(const ChessOpeningBookNode& a, const ChessOpeningBookNode& b) {
-  return a.key < b.key;
-}
+bool keyLess(const ChessOpeningBookNode& a, const ChessOpeningBookNode& b) { return a.key < b.key; }
 
 // Reads the whole stream; false on a read error.
 bool readAll(FILE* file, std::vector<u8>& data) {
@@ -63,8 +59,8 @@ bool readAll(FILE* file, std::vector<u8>& data) {
 
 }  // namespace
 
-int ChessOpeningBookNode::addMove(ChessMove move, unsigned int games,
-                                  unsigned char whitePercent, unsigned char blackPercent) {
+int ChessOpeningBookNode::addMove(ChessMove move, unsigned int games, unsigned char whitePercent,
+                                  unsigned char blackPercent) {
   for (u32 i = 0; i < count && i < BOOK_MAX_MOVES; i++)
     if (moves[i].move == move) return 1;
   if (count >= BOOK_MAX_MOVES) {
@@ -96,7 +92,7 @@ ChessOpeningBookNode* ChessOpeningBook::findPosition(unsigned long long key) {
 }
 
 ChessOpeningBookNode* ChessOpeningBook::findPositionFast(unsigned long long key) {
-  size_t low = 0, high = nodes.size();   // the range still open: [low, high)
+  size_t low = 0, high = nodes.size();  // the range still open: [low, high)
   while (low < high) {
     size_t middle = low + (high - low) / 2;
     u64 middleKey = nodes[middle].key;

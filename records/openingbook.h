@@ -12,10 +12,10 @@ const unsigned BOOK_MAX_MOVES = 16;
 
 // One book move with the statistics of the games that played it.
 struct ChessOpeningBookMove {
-  ChessMove move;        // the move word exactly as the engine plays it
-  u32 games;             // games of the source collection that played it
-  u8 whitePercent;       // white wins * 100 / games
-  u8 blackPercent;       // black wins * 100 / games
+  ChessMove move;   // the move word exactly as the engine plays it
+  u32 games;        // games of the source collection that played it
+  u8 whitePercent;  // white wins * 100 / games
+  u8 blackPercent;  // black wins * 100 / games
 };
 
 // One book position: its key and up to 16 distinct moves.

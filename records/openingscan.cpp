@@ -61,9 +61,9 @@ public:
 private:
   const int depth;
   ChessGameOpeningList& list;
-  ChessGameOpening opening;   // the line of the game being read
-  int plies = 0;              // plies of that game read so far
-  bool lineStart = true;      // the next character starts a line
+  ChessGameOpening opening;  // the line of the game being read
+  int plies = 0;             // plies of that game read so far
+  bool lineStart = true;     // the next character starts a line
 };
 
 void OpeningScanner::moveRead(const char* text) {

@@ -26,9 +26,9 @@ class Machine {
 protected:
   State state = BETWEEN_GAMES;
   int flag = 0;
-  bool blackNext = false;                // the next move number leads to Black's move
-  int depth = 0;                         // nesting of the comment or variation
-  State savedState = BETWEEN_GAMES;      // where the comment or variation began
+  bool blackNext = false;            // the next move number leads to Black's move
+  int depth = 0;                     // nesting of the comment or variation
+  State savedState = BETWEEN_GAMES;  // where the comment or variation began
   int savedFlag = 0;
   Token<TokenSize> token;
   char tagName[PGN_TAG_TEXT_MAX + 1] = "";
@@ -48,7 +48,7 @@ protected:
   void startTag() {
     state = TAG;
     flag = 0;
-    token.clear();   // a tag name starts with the tag
+    token.clear();  // a tag name starts with the tag
   }
 
   void endGame() {
@@ -71,9 +71,12 @@ private:
 
   // Between games "[" opens a tag, a digit or "*" move text.
   void betweenGames(char c) {
-    if (c == '[') startTag();
-    else if (c == '{') open(COMMENT);
-    else if (c == '(') open(VARIATION);
+    if (c == '[')
+      startTag();
+    else if (c == '{')
+      open(COMMENT);
+    else if (c == '(')
+      open(VARIATION);
     else if (opensMoveText(c)) {
       token.add(c);
       state = MOVE_TEXT;

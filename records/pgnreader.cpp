@@ -23,7 +23,7 @@ i32 readNumber(const char* text) {
 class PgnReader : public pgn::Machine<PgnReader, 1024> {
 public:
   explicit PgnReader(std::list<ChessGame*>& into) : games(into), game(new ChessGame()) {}
-  ~PgnReader() { delete game; }   // a game never ended by a result is dropped
+  ~PgnReader() { delete game; }  // a game never ended by a result is dropped
   PgnReader(const PgnReader&) = delete;
   PgnReader& operator=(const PgnReader&) = delete;
 
@@ -47,7 +47,7 @@ public:
 
 private:
   std::list<ChessGame*>& games;
-  ChessGame* game;   // the game being read
+  ChessGame* game;  // the game being read
 };
 
 void PgnReader::tagValue(const char* name, const char* value) {
@@ -55,16 +55,26 @@ void PgnReader::tagValue(const char* name, const char* value) {
   if (strcmp(name, "Event") == 0) {
     field = &game->event;
     eventCount++;
-  } else if (strcmp(name, "Site") == 0) field = &game->site;
-  else if (strcmp(name, "Date") == 0) field = &game->date;
-  else if (strcmp(name, "Round") == 0) field = &game->round;
-  else if (strcmp(name, "White") == 0) field = &game->white;
-  else if (strcmp(name, "Black") == 0) field = &game->black;
-  else if (strcmp(name, "Result") == 0) field = &game->result;
-  else if (strcmp(name, "Source") == 0) field = &game->source;
-  else if (strcmp(name, "Annotator") == 0) field = &game->annotator;
-  else if (strcmp(name, "WhiteELO") == 0) game->whiteElo = readNumber(value);
-  else if (strcmp(name, "BlackELO") == 0) game->blackElo = readNumber(value);
+  } else if (strcmp(name, "Site") == 0)
+    field = &game->site;
+  else if (strcmp(name, "Date") == 0)
+    field = &game->date;
+  else if (strcmp(name, "Round") == 0)
+    field = &game->round;
+  else if (strcmp(name, "White") == 0)
+    field = &game->white;
+  else if (strcmp(name, "Black") == 0)
+    field = &game->black;
+  else if (strcmp(name, "Result") == 0)
+    field = &game->result;
+  else if (strcmp(name, "Source") == 0)
+    field = &game->source;
+  else if (strcmp(name, "Annotator") == 0)
+    field = &game->annotator;
+  else if (strcmp(name, "WhiteELO") == 0)
+    game->whiteElo = readNumber(value);
+  else if (strcmp(name, "BlackELO") == 0)
+    game->blackElo = readNumber(value);
   if (field) *field = value;
 }
 

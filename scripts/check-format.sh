@@ -18,7 +18,7 @@ if [[ $# -gt 0 ]]; then
   files=("$@")
 else
   mapfile -t files < <(git ls-files -- 'engine/*.cpp' 'engine/*.h' 'protocol/*.cpp' \
-    'protocol/*.h' 'records/*.cpp' 'records/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp')
+    'protocol/*.h' 'records/*.cpp' 'records/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h')
 fi
 
 unformatted=0

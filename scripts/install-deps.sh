@@ -29,10 +29,11 @@ install_missing() {
     apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# Build tools, the 32-bit multilib compilers, GoogleTest (sources for the
-# 32-bit and sanitizer builds, library for the x86-64 fallback), and
-# pgn-extract, whose ECO collection the book-building tests read.
-install_missing cmake g++ g++-multilib googletest libgtest-dev make pgn-extract
+# Build tools, clang-format for the style check, the 32-bit multilib
+# compilers, GoogleTest (sources for the 32-bit and sanitizer builds,
+# library for the x86-64 fallback), and pgn-extract, whose ECO collection
+# the book-building tests read.
+install_missing clang-format cmake g++ g++-multilib googletest libgtest-dev make pgn-extract
 
 # Where the kernel does not run 32-bit x86 programs (or EMULATE32=1 asks
 # for it), they run under the user-mode emulator.

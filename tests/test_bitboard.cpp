@@ -23,8 +23,8 @@ TEST(BoardTables, SliderLookupsEqualRayWalksForEverySubsetOfEveryMask) {
       EXPECT_EQ(64u - popCount(mask), rook ? magicRookShift[s] : magicBishopShift[s]) << s;
       EXPECT_EQ(mask & ~(rook ? RookAttack((int)s, 0) : BishopAttack((int)s, 0)), 0u) << s;
       u64 o = 0;
-      do {   // every occupancy subset, by the carry-rippler walk
-        for (u64 occ : {o, o | ~mask}) {   // bits outside the mask change nothing
+      do {                                // every occupancy subset, by the carry-rippler walk
+        for (u64 occ : {o, o | ~mask}) {  // bits outside the mask change nothing
           ASSERT_EQ(rook ? rookAttacks(s, occ) : bishopAttacks(s, occ),
                     rook ? RookAttack((int)s, occ) : BishopAttack((int)s, occ))
               << (rook ? "rook" : "bishop") << " on " << s << " occ " << occ;
@@ -35,7 +35,7 @@ TEST(BoardTables, SliderLookupsEqualRayWalksForEverySubsetOfEveryMask) {
   }
   for (unsigned a = 0; a < 64; a++)
     for (unsigned b = 0; b < 64; b++) ASSERT_EQ(direction[a][b], direction[b][a]);
-  EXPECT_EQ(popCount(queenAttacks(27, 0)), 27u);   // d4 on an empty board
+  EXPECT_EQ(popCount(queenAttacks(27, 0)), 27u);  // d4 on an empty board
 }
 
 TEST(BoardTables, RebuildingLeavesEveryTableUnchanged) {
@@ -50,12 +50,15 @@ TEST(BoardTables, RebuildingLeavesEveryTableUnchanged) {
 TEST(PieceTables, GamePhaseAndMirroredPieceSquareTables) {
   // Summed phase weights: 24 at the start; promotions can pass 31 and the
   // table: still the opening.
-  const int phase[][2] = {{0, 3}, {1, 2}, {8, 2}, {9, 1}, {20, 1}, {21, 0}, {31, 0}, {32, 0}, {80, 0}};
+  const int phase[][2] = {{0, 3},  {1, 2},  {8, 2},  {9, 1}, {20, 1},
+                          {21, 0}, {31, 0}, {32, 0}, {80, 0}};
   for (const auto& p : phase) EXPECT_EQ(gamePhaseOf(p[0]), p[1]) << p[0];
   for (unsigned t = 0; t < 7; t++)
     for (unsigned s = 0; s < 64; s++) {
-      ASSERT_EQ(piece_square_table_middlegame[BLACK][t][s], piece_square_table_middlegame[WHITE][t][s ^ 56]);
-      ASSERT_EQ(piece_square_table_endgame[BLACK][t][s], piece_square_table_endgame[WHITE][t][s ^ 56]);
+      ASSERT_EQ(piece_square_table_middlegame[BLACK][t][s],
+                piece_square_table_middlegame[WHITE][t][s ^ 56]);
+      ASSERT_EQ(piece_square_table_endgame[BLACK][t][s],
+                piece_square_table_endgame[WHITE][t][s ^ 56]);
     }
 }
 
@@ -65,14 +68,14 @@ TEST(Profiler, StopKeepsCountTotalAndExtremes) {
   memset(&e, 0, sizeof e);
   strcpy(e.name, "perft");
   profiler.count = 1;
-  for (int64_t seconds : {2, 5, 1}) {   // stretches that started that long ago
+  for (int64_t seconds : {2, 5, 1}) {  // stretches that started that long ago
     timeval now;
     gettimeofday(&now, nullptr);
     e.start = {now.tv_sec - seconds, now.tv_usec};
     e.running = 1;
     profiler.stop("perft");
   }
-  profiler.stop("search");   // no entry of that name: nothing happens
+  profiler.stop("search");  // no entry of that name: nothing happens
   EXPECT_EQ(e.count, 3);
   EXPECT_EQ(e.running, 0);
   EXPECT_EQ((e.min.sec * 1000000 + e.min.usec) / 1000000, 1);
@@ -82,5 +85,6 @@ TEST(Profiler, StopKeepsCountTotalAndExtremes) {
   profiler.dump();
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(out.rfind("Name, Count, Total Time, Average Time, Min, Max\n", 0), 0u);
-  EXPECT_NE(out.find("                           perft                3 "), std::string::npos) << out;
+  EXPECT_NE(out.find("                           perft                3 "), std::string::npos)
+      << out;
 }

@@ -15,28 +15,27 @@
 namespace {
 
 const u64 KEY_LOW = 0x0000000000000001ull;
-const u64 KEY_HIGH = 0xF0E0D0C0B0A09080ull;   // above KEY_LOW only as unsigned
+const u64 KEY_HIGH = 0xF0E0D0C0B0A09080ull;  // above KEY_LOW only as unsigned
 
 // The file of the book built by buildSample(), byte by byte. The bytes are
 // fixed, so the 64-bit and the 32-bit builds pass only by writing the same
 // file.
 const std::vector<u8> SAMPLE_FILE = {
-    'B', 'O', 'O', 'K',                              // magic
+    'B',  'O',  'O',  'K',                           // magic
     0x01, 0x00, 0x01, 0x00,                          // version 0x00010001
     0x02, 0x00, 0x00, 0x00,                          // 2 nodes
     0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // key 1
     0x01, 0x00, 0x00, 0x00,                          // 1 move
     0xBC, 0x0A, 0x00, 0x00,                          //   move 0x00000ABC
     0x07, 0x00, 0x00, 0x00,                          //   7 games
-    100, 0,                                          //   white 100 %, black 0 %
+    100,  0,                                         //   white 100 %, black 0 %
     0x80, 0x90, 0xA0, 0xB0, 0xC0, 0xD0, 0xE0, 0xF0,  // key 0xF0E0D0C0B0A09080
     0x02, 0x00, 0x00, 0x00,                          // 2 moves, by descending games
     0x78, 0x56, 0x34, 0x00,                          //   move 0x00345678
     0x02, 0x01, 0x00, 0x00,                          //   258 games
-    10, 80,
-    0x34, 0x12, 0x00, 0x00,                          //   move 0x00001234
+    10,   80,   0x34, 0x12, 0x00, 0x00,              //   move 0x00001234
     0x02, 0x00, 0x00, 0x00,                          //   2 games
-    50, 25,
+    50,   25,
 };
 
 // Builds, through addNode, the book that SAMPLE_FILE holds, but with its
@@ -45,7 +44,7 @@ void buildSample(ChessOpeningBook& book) {
   book.addNode(KEY_HIGH, ChessMove(0x1234), 2, 50, 25);
   book.addNode(KEY_LOW, ChessMove(0xABC), 7, 100, 0);
   book.addNode(KEY_HIGH, ChessMove(0x345678), 258, 10, 80);
-  book.addNode(KEY_HIGH, ChessMove(0x1234), 99, 1, 1);   // repeated: ignored
+  book.addNode(KEY_HIGH, ChessMove(0x1234), 99, 1, 1);  // repeated: ignored
 }
 
 class BookFile : public ::testing::Test {
@@ -88,7 +87,8 @@ TEST(Book, AddingMovesAndTheWeightedProbe) {
   // Keys added in ascending unsigned order, the largest with the top bit.
   ChessOpeningBook book;
   EXPECT_EQ(book.findMove(KEY_LOW), ChessMove(0));
-  const std::vector<u64> keys = {3, 10, 11, 500, 0x7FFFFFFFFFFFFFFFull, 0x8000000000000000ull, ~0ull};
+  const std::vector<u64> keys = {3,    10, 11, 500, 0x7FFFFFFFFFFFFFFFull, 0x8000000000000000ull,
+                                 ~0ull};
   for (size_t i = 0; i < keys.size(); i++) book.addNode(keys[i], ChessMove(100 + i), 1, 0, 0);
   for (size_t i = 0; i < keys.size(); i++) {
     EXPECT_EQ(book.findMove(keys[i]), ChessMove(100 + i)) << keys[i];
@@ -129,7 +129,7 @@ TEST_F(BookFile, HandWrittenLayoutAndRoundTrips) {
   buildSample(sample);
   ASSERT_EQ(sample.save(path), 1);
   EXPECT_EQ(readBytes(), SAMPLE_FILE);
-  EXPECT_EQ(sample.nodes[0].key, KEY_LOW);   // the book in memory is in file order now
+  EXPECT_EQ(sample.nodes[0].key, KEY_LOW);  // the book in memory is in file order now
 
   writeBytes(SAMPLE_FILE);
   ChessOpeningBook loaded;
@@ -199,7 +199,7 @@ TEST_F(BookFile, BadFilesLeaveTheBookEmptyAndFailedSavesSaySo) {
   ChessOpeningBook book;
   auto loadFresh = [&](const std::vector<u8>& bytes) {
     writeBytes(bytes);
-    book.addNode(42, ChessMove(1), 1, 0, 0);   // load must empty the book
+    book.addNode(42, ChessMove(1), 1, 0, 0);  // load must empty the book
     const int result = book.load(path);
     EXPECT_TRUE(book.nodes.empty());
     return result;
@@ -207,7 +207,8 @@ TEST_F(BookFile, BadFilesLeaveTheBookEmptyAndFailedSavesSaySo) {
   // Every truncation of a sound file; counts the file cannot hold (nodes,
   // moves of the first node); a wrong magic.
   for (size_t length = 0; length < SAMPLE_FILE.size(); length++)
-    EXPECT_EQ(loadFresh(std::vector<u8>(SAMPLE_FILE.begin(), SAMPLE_FILE.begin() + length)), 0) << length;
+    EXPECT_EQ(loadFresh(std::vector<u8>(SAMPLE_FILE.begin(), SAMPLE_FILE.begin() + length)), 0)
+        << length;
   for (size_t at : {8, 9, 10, 11, 23, 0}) {
     std::vector<u8> bytes = SAMPLE_FILE;
     bytes[at] = at ? 0x7F : 'b';
@@ -215,7 +216,7 @@ TEST_F(BookFile, BadFilesLeaveTheBookEmptyAndFailedSavesSaySo) {
   }
   std::remove(path.c_str());
   book.addNode(42, ChessMove(1), 1, 0, 0);
-  EXPECT_EQ(book.load(path), 0);   // no file
+  EXPECT_EQ(book.load(path), 0);  // no file
   EXPECT_TRUE(book.nodes.empty());
 
   buildSample(book);

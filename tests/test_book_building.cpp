@@ -38,7 +38,8 @@ std::string scan(const std::string& pgn, int depth) {
 }
 
 const std::string EXAMPLE =
-    "[Result \"1-0\"]\n1. e4 e5 1-0\n[Result \"0-1\"]\n1. e4 e5 0-1\n[Result \"1-0\"]\n1. e4 c5 1-0\n";
+    "[Result \"1-0\"]\n1. e4 e5 1-0\n[Result \"0-1\"]\n1. e4 e5 0-1\n[Result \"1-0\"]\n1. e4 c5 "
+    "1-0\n";
 
 }  // namespace
 
@@ -64,7 +65,7 @@ TEST(BookBuilding, SequenceListOfTheScan) {
   };
   for (const auto& c : cases) EXPECT_EQ(scan(c[0], 2), c[1]) << c[0];
   EXPECT_EQ(scan(EXAMPLE, 0), "");
-  std::string moves;   // a depth above 32 is 32
+  std::string moves;  // a depth above 32 is 32
   for (int i = 1; i <= 40; i++) moves += std::to_string(i) + ". a b ";
   const std::string deep = scan(moves + "*\n", 50);
   EXPECT_EQ(std::count(deep.begin(), deep.end(), ' '), 31);
@@ -75,25 +76,30 @@ TEST(BookBuilding, SequenceListOfTheScan) {
 TEST(BookBuilding, ListMatchesPlainListOfSequences) {
   std::mt19937 rng(5);
   ChessGameOpeningList list;
-  std::vector<std::pair<std::string, std::vector<u32>>> plain;   // moves, {count, white wins}
+  std::vector<std::pair<std::string, std::vector<u32>>> plain;  // moves, {count, white wins}
   for (int game = 0; game < 3000; game++) {
     ChessGameOpening line{};
     line.nbMoves = rng() % 7;
     line.whiteWins = rng() % 2;
     std::string sequence;
     for (u32 i = 0; i < line.nbMoves; i++) {
-      snprintf(line.moves[i].text, sizeof line.moves[i].text, "%c%s", "abc"[rng() % 3], rng() % 2 ? "+" : "");
+      snprintf(line.moves[i].text, sizeof line.moves[i].text, "%c%s", "abc"[rng() % 3],
+               rng() % 2 ? "+" : "");
       sequence += std::string(line.moves[i].text) + " ";
-      auto at = std::find_if(plain.begin(), plain.end(), [&](const auto& e) { return e.first == sequence; });
-      if (at == plain.end()) plain.push_back({sequence, {1, line.whiteWins}});
-      else at->second = {at->second[0] + 1, at->second[1] + line.whiteWins};
+      auto at = std::find_if(plain.begin(), plain.end(),
+                             [&](const auto& e) { return e.first == sequence; });
+      if (at == plain.end())
+        plain.push_back({sequence, {1, line.whiteWins}});
+      else
+        at->second = {at->second[0] + 1, at->second[1] + line.whiteWins};
     }
     list.addOpening(line);
   }
   ASSERT_EQ(list.entries.size(), plain.size());
   for (size_t i = 0; i < plain.size(); i++) {
     const ChessGameOpeningList::Entry& e = list.entries[i];
-    const std::string parent = e.parent == ChessGameOpeningList::NO_PARENT ? "" : plain[e.parent].first;
+    const std::string parent =
+        e.parent == ChessGameOpeningList::NO_PARENT ? "" : plain[e.parent].first;
     EXPECT_EQ(parent + e.text + " ", plain[i].first);
     EXPECT_EQ(std::vector<u32>({e.count, e.whiteWins}), plain[i].second);
   }
@@ -105,8 +111,11 @@ TEST(BookBuilding, BookBytesOfSmallCollections) {
   const u64 start = board->currentNode.hashKey;
   ASSERT_TRUE(playMoves(*board, {"e2e4"}));
   const u64 afterE4 = board->currentNode.hashKey;
-  auto push = [](unsigned from, unsigned to) { return (u32)ChessMove::make(from, to, PAWN, 0, 0, MOVE_DOUBLE_PUSH); };
-  const u32 e4 = push(sq("e2"), sq("e4")), e5 = push(sq("e7"), sq("e5")), c5 = push(sq("c7"), sq("c5"));
+  auto push = [](unsigned from, unsigned to) {
+    return (u32)ChessMove::make(from, to, PAWN, 0, 0, MOVE_DOUBLE_PUSH);
+  };
+  const u32 e4 = push(sq("e2"), sq("e4")), e5 = push(sq("e7"), sq("e5")),
+            c5 = push(sq("c7"), sq("c5"));
   // The layout: header, then nodes by key, each with its move records.
   auto file = [](std::map<u64, std::vector<std::vector<u32>>> nodes) {
     std::string s = "BOOK";
@@ -124,17 +133,19 @@ TEST(BookBuilding, BookBytesOfSmallCollections) {
   };
   auto build = [&](const std::string& pgn, int depth, int count) {
     auto b = newTestBoard();
-    EXPECT_EQ(b->buildOpeningBook(dir.write("g.pgn", pgn), dir.path + "/b.bin", depth, count), BOOK_BUILT);
+    EXPECT_EQ(b->buildOpeningBook(dir.write("g.pgn", pgn), dir.path + "/b.bin", depth, count),
+              BOOK_BUILT);
     return TempDir::read(dir.path + "/b.bin");
   };
-  const std::string count1 = file({{start, {{e4, 3, 66, 33}}}, {afterE4, {{e5, 2, 50, 50}, {c5, 1, 100, 0}}}});
+  const std::string count1 =
+      file({{start, {{e4, 3, 66, 33}}}, {afterE4, {{e5, 2, 50, 50}, {c5, 1, 100, 0}}}});
   const std::string count2 = file({{start, {{e4, 3, 66, 33}}}, {afterE4, {{e5, 2, 50, 50}}}});
   EXPECT_EQ(count1.size(), 66u);
   EXPECT_EQ(count2.size(), 56u);
   EXPECT_EQ(build(EXAMPLE, 2, 1), count1);
   EXPECT_EQ(build(EXAMPLE, 2, 2), count2);
   EXPECT_EQ(build(EXAMPLE, 0, 1), file({}));
-  EXPECT_EQ(build(EXAMPLE, 2, -1), file({}));   // a negative count retains nothing
+  EXPECT_EQ(build(EXAMPLE, 2, -1), file({}));  // a negative count retains nothing
   // A sequence stops at its first text that names no legal move (Qh4
   // through the e7 pawn; O-O+), and adds nothing for it or after it.
   EXPECT_EQ(build("1. e4 Qh4 2. Nf3 *\n", 3, 1), file({{start, {{e4, 1, 0, 0}}}}));
@@ -154,7 +165,8 @@ TEST(BookBuilding, BookBytesOfSmallCollections) {
   for (const std::string& in : {dir.path + "/missing.pgn", dir.folder("folder")})
     tool(in, book, 0, "ERROR : cannot read " + in + " !\n");
   EXPECT_EQ(TempDir::read(book), count1);
-  for (const std::string& out : {dir.path + "/no/dir.bin", dir.path + "/folder", std::string("/dev/full")})
+  for (const std::string& out :
+       {dir.path + "/no/dir.bin", dir.path + "/folder", std::string("/dev/full")})
     tool(games, out, 0, "ERROR : cannot write " + out + " !\n");
 }
 
@@ -168,7 +180,8 @@ TEST(BookBuilding, SameBookAsTheStepwiseBuild) {
     ASSERT_TRUE(bookbench::stepwiseBuildBook(pgn, dir.path + "/stepwise.bin", 14, count));
     auto board = newTestBoard();
     ASSERT_EQ(board->buildOpeningBook(pgn, dir.path + "/fast.bin", 14, count), BOOK_BUILT);
-    EXPECT_EQ(TempDir::read(dir.path + "/fast.bin"), TempDir::read(dir.path + "/stepwise.bin")) << count;
+    EXPECT_EQ(TempDir::read(dir.path + "/fast.bin"), TempDir::read(dir.path + "/stepwise.bin"))
+        << count;
   }
   auto board = newTestBoard();
   const u64 start = board->currentNode.hashKey;
@@ -177,7 +190,8 @@ TEST(BookBuilding, SameBookAsTheStepwiseBuild) {
   ASSERT_EQ(board->buildOpeningBook(pgn, dir.path + "/merged.bin", 6, 1), BOOK_BUILT);
   const ChessOpeningBookNode* node = board->openingBook.findPositionFast(start);
   ASSERT_TRUE(node && node->count > 1);
-  auto kept = std::find_if(node->moves, node->moves + node->count, [&](const ChessOpeningBookMove& m) { return m.move == a3; });
+  auto kept = std::find_if(node->moves, node->moves + node->count,
+                           [&](const ChessOpeningBookMove& m) { return m.move == a3; });
   EXPECT_EQ(kept->games * 10000 + kept->whitePercent * 100 + kept->blackPercent, 70102u);
 }
 
@@ -223,7 +237,8 @@ TEST(BookBuilding, EcoCollectionOverUci) {
       EXPECT_TRUE(legal.count(node.moves[i].move)) << path;
       inNode.insert(coord(node.moves[i].move));
     }
-    uci.sendAll({"position startpos" + (path.empty() ? "" : " moves" + path), "go movetime 600000"});
+    uci.sendAll(
+        {"position startpos" + (path.empty() ? "" : " moves" + path), "go movetime 600000"});
     const e2e::Answer a = uci.waitBestMove(e2e::scaled(20000));
     EXPECT_TRUE(inNode.count(a.bestmove)) << path << " -> " << a.line;
   }

@@ -34,10 +34,12 @@ TEST(Evaluate, StartPositionIsZeroForEitherSide) {
 // trapped pieces in every corner evaluate as their colour mirror, exactly
 // and with a narrow window that lets the lazy exit fire.
 TEST(Evaluate, ColourSymmetricOverTheSuites) {
-  std::vector<std::string> fens = {
-      "4k3/Np6/p7/8/8/8/8/4K3 w - -",     "4k3/6pN/7p/8/8/8/8/4K3 b - -",
-      "4k3/B1p5/1p6/8/8/8/8/4K3 w - -",   "4k3/5p1B/6p1/8/8/8/8/4K3 w - -",
-      "5rk1/5ppp/8/8/8/8/5PPP/5RK1 w - -", "r3k2r/pppq1ppp/2n5/3pp3/3PP3/2N5/PPPQ1PPP/R3K2R w KQkq -"};
+  std::vector<std::string> fens = {"4k3/Np6/p7/8/8/8/8/4K3 w - -",
+                                   "4k3/6pN/7p/8/8/8/8/4K3 b - -",
+                                   "4k3/B1p5/1p6/8/8/8/8/4K3 w - -",
+                                   "4k3/5p1B/6p1/8/8/8/8/4K3 w - -",
+                                   "5rk1/5ppp/8/8/8/8/5PPP/5RK1 w - -",
+                                   "r3k2r/pppq1ppp/2n5/3pp3/3PP3/2N5/PPPQ1PPP/R3K2R w KQkq -"};
   for (const auto& suite : {std::make_pair("perftsuite.epd", 127), std::make_pair("wac.epd", 200),
                             std::make_pair("openings-6mov.epd", 4025)}) {
     QUARVEL_REQUIRE_DATA(suite.first);
@@ -123,10 +125,10 @@ TEST(Evaluate, SingleTerms) {
 TEST(Evaluate, LazyExitBounds) {
   auto board = boardAt("4k3/8/8/P7/8/8/8/4K3 w - - 0 1");
   ChessBoardNode& node = board->currentNode;
-  EXPECT_EQ(node.evaluate(-FULL, -150, 1), 150);   // 150 - 299 > -150
-  EXPECT_EQ(node.evaluate(-FULL, -149, 1), 234);   // 150 - 299 = -149: no exit
-  EXPECT_EQ(node.evaluate(450, FULL, 1), 150);     // 150 + 299 < 450
+  EXPECT_EQ(node.evaluate(-FULL, -150, 1), 150);  // 150 - 299 > -150
+  EXPECT_EQ(node.evaluate(-FULL, -149, 1), 234);  // 150 - 299 = -149: no exit
+  EXPECT_EQ(node.evaluate(450, FULL, 1), 150);    // 150 + 299 < 450
   EXPECT_EQ(node.evaluate(449, FULL, 1), 234);
-  EXPECT_EQ(node.evaluate(-FULL, -150, 0), 234);   // exact: the window is ignored
-  EXPECT_EQ(node.evaluate(-FULL, -150, 2), 234);   // only 1 allows the exit
+  EXPECT_EQ(node.evaluate(-FULL, -150, 0), 234);  // exact: the window is ignored
+  EXPECT_EQ(node.evaluate(-FULL, -150, 2), 234);  // only 1 allows the exit
 }

@@ -26,8 +26,8 @@ TEST(Fen, AcceptedAndRefusedStrings) {
   const std::string P = PLACEMENT, K = KINGS;
   const std::string refused[] = {
       // Fields: the string must go on past the en-passant field.
-      P + " w KQkq -", P + " w KQkq", P, P + " x KQkq - 0 1", P + "  w KQkq - 0 1", P + " w KX - 0 1",
-      "", " ", "\xe9\xe9\xe9\xe9",
+      P + " w KQkq -", P + " w KQkq", P, P + " x KQkq - 0 1", P + "  w KQkq - 0 1",
+      P + " w KX - 0 1", "", " ", "\xe9\xe9\xe9\xe9",
       // Placement: nine squares, seven and "/", digits 0 and 9, seven and
       // nine ranks, no such piece.
       "rnbqkbnr/ppppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
@@ -40,19 +40,24 @@ TEST(Fen, AcceptedAndRefusedStrings) {
       // plus extra pieces (knights, bishops, rooks beyond 2, queens beyond
       // 1), no pawn on rank 1 or 8, the side not to move not in check.
       "rnbqkbnr/pppppppp/8/8/8/P7/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "4k3/8/8/8/8/8/8/4K2K w - - 0 1",
-      "4k2k/8/8/8/8/8/8/4K3 w - - 0 1", "8/8/8/8/8/8/8/4K3 w - - 0 1", "4k3/8/8/8/8/8/8/8 w - - 0 1",
-      "4k3/8/8/8/NNNNN3/NNNNN3/8/4K3 w - - 0 1", "4k3/8/8/8/8/NNN5/PPPPPPPP/4K3 w - - 0 1",
-      "4k3/8/8/8/8/QQ6/PPPPPPPP/4K3 w - - 0 1", "P3k3/8/8/8/8/8/8/4K3 w - - 0 1",
-      "4k3/8/8/8/8/8/8/p3K3 w - - 0 1", "4k3/8/8/8/8/8/8/4R2K w - - 0 1", "4k3/8/8/8/8/3n4/8/4K3 b - - 0 1",
+      "4k2k/8/8/8/8/8/8/4K3 w - - 0 1", "8/8/8/8/8/8/8/4K3 w - - 0 1",
+      "4k3/8/8/8/8/8/8/8 w - - 0 1", "4k3/8/8/8/NNNNN3/NNNNN3/8/4K3 w - - 0 1",
+      "4k3/8/8/8/8/NNN5/PPPPPPPP/4K3 w - - 0 1", "4k3/8/8/8/8/QQ6/PPPPPPPP/4K3 w - - 0 1",
+      "P3k3/8/8/8/8/8/8/4K3 w - - 0 1", "4k3/8/8/8/8/8/8/p3K3 w - - 0 1",
+      "4k3/8/8/8/8/8/8/4R2K w - - 0 1", "4k3/8/8/8/8/3n4/8/4K3 b - - 0 1",
       // The en-passant field is "-" or a file with an optional rank digit.
       AFTER_E4 + "ee 0 1", AFTER_E4 + "3 0 1", AFTER_E4 + "e33 0 1", AFTER_E4 + "-e 0 1",
       AFTER_E4 + "e- 0 1", AFTER_E4 + "i3 0 1", AFTER_E4 + " 0 1",
       // The clock is read digit by digit, the move number never.
       K + std::string(31, '9') + " 1", K + "0 " + std::string(31, '9')};
-  const std::string accepted[] = {
-      P + " w KQkq - ", P + " w KQkq - bm e4; id \"x\";", "4k3/8/8/8/8/NNN5/PPPPPPP1/4K3 w - - 0 1",
-      "4k3/8/8/8/8/Q7/1PPPPPPP/4K1Q1 w - - 0 1", "4k3/8/8/8/8/8/BBBBBBBB/4K3 w - - 0 1",
-      "4k3/8/8/8/8/8/8/4R2K b - - 0 1", AFTER_E4 + "e 0 1", K + std::string(30, '1') + " " + std::string(30, '1')};
+  const std::string accepted[] = {P + " w KQkq - ",
+                                  P + " w KQkq - bm e4; id \"x\";",
+                                  "4k3/8/8/8/8/NNN5/PPPPPPP1/4K3 w - - 0 1",
+                                  "4k3/8/8/8/8/Q7/1PPPPPPP/4K1Q1 w - - 0 1",
+                                  "4k3/8/8/8/8/8/BBBBBBBB/4K3 w - - 0 1",
+                                  "4k3/8/8/8/8/8/8/4R2K b - - 0 1",
+                                  AFTER_E4 + "e 0 1",
+                                  K + std::string(30, '1') + " " + std::string(30, '1')};
   // A refused string changes nothing; an accepted one empties the record
   // and the ordering tables.
   auto board = newTestBoard();
@@ -69,7 +74,8 @@ TEST(Fen, AcceptedAndRefusedStrings) {
   // Hostile bytes anywhere: accepted or refused, never a fault.
   const std::string start = P + " w KQkq - 0 1";
   for (size_t i = 0; i < start.size(); i++)
-    for (char c : {'\x80', '\xff', '\t', '\r', '/', ' ', '9'}) setFen(*board, start.substr(0, i) + c + start.substr(i + 1));
+    for (char c : {'\x80', '\xff', '\t', '\r', '/', ' ', '9'})
+      setFen(*board, start.substr(0, i) + c + start.substr(i + 1));
 }
 
 TEST(Fen, SetUpRules) {
@@ -80,18 +86,22 @@ TEST(Fen, SetUpRules) {
     std::string fen;
     int castle, ep, clock;
   } cases[] = {
-      {PLACEMENT + " w kqKQ - 0 1", 15, 0, 0}, {PLACEMENT + " w Kk- - 0 1", CASTLE_WK | CASTLE_BK, 0, 0},
+      {PLACEMENT + " w kqKQ - 0 1", 15, 0, 0},
+      {PLACEMENT + " w Kk- - 0 1", CASTLE_WK | CASTLE_BK, 0, 0},
       {"r3k3/8/8/8/8/8/8/4K2R w KQkq - 0 1", CASTLE_WK | CASTLE_BQ, 0, 0},
       {"r3k2r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", CASTLE_BK | CASTLE_BQ, 0, 0},
       {"rk5r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", CASTLE_WK | CASTLE_WQ, 0, 0},
-      {"4k3/8/8/8/8/8/8/4K2r w K - 0 1", 0, 0, 0}, {"4k3/8/8/8/8/8/8/4K1br b K - 0 1", 0, 0, 0},
-      {AFTER_E4 + "e3 0 1", 15, 5, 0}, {AFTER_E4 + "e6 0 1", 15, 5, 0},
-      {AFTER_E4 + "d3 0 1", 15, 0, 0},   // no pawn on d4
-      {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPPPPP1/RNBQKBNR b KQkq e3 0 1", 15, 0, 0},   // e2 occupied
-      {"rnbqkbnr/pppp1ppp/8/8/4p3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 15, 0, 0},   // own pawn
+      {"4k3/8/8/8/8/8/8/4K2r w K - 0 1", 0, 0, 0},
+      {"4k3/8/8/8/8/8/8/4K1br b K - 0 1", 0, 0, 0},
+      {AFTER_E4 + "e3 0 1", 15, 5, 0},
+      {AFTER_E4 + "e6 0 1", 15, 5, 0},
+      {AFTER_E4 + "d3 0 1", 15, 0, 0},                                            // no pawn on d4
+      {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPPPPP1/RNBQKBNR b KQkq e3 0 1", 15, 0, 0},  // e2 occupied
+      {"rnbqkbnr/pppp1ppp/8/8/4p3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 15, 0, 0},  // own pawn
       {"rnbqkbnr/ppp1pppp/8/3p4/8/8/PPPPPPPP/RNBQKBNR w KQkq d6 0 1", 15, 4, 0},
-      {KINGS + "37 1", 0, 0, 37}, {KINGS + "300 1", 0, 0, 44},
-      {KINGS + "37", 0, 0, 0},   // no blank after it: not taken
+      {KINGS + "37 1", 0, 0, 37},
+      {KINGS + "300 1", 0, 0, 44},
+      {KINGS + "37", 0, 0, 0},  // no blank after it: not taken
       {KINGS + "12 99999999999999999999999999999 ", 0, 0, 12},
   };
   auto board = newTestBoard();
@@ -154,8 +164,10 @@ TEST(Fen, WritesCanonicalFen) {
 
 TEST(Fen, ReverseGivesTheColourMirror) {
   auto board = newTestBoard();
-  EXPECT_EQ(reverseFen(*board, "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"), "4k3/4p3/8/8/8/8/8/4K3 b - - 0 1");
-  EXPECT_EQ(reverseFen(*board, "r3k2r/8/8/8/8/8/8/R3K2R b Kq - 0 1"), "r3k2r/8/8/8/8/8/8/R3K2R w kQ - 0 1");
+  EXPECT_EQ(reverseFen(*board, "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"),
+            "4k3/4p3/8/8/8/8/8/4K3 b - - 0 1");
+  EXPECT_EQ(reverseFen(*board, "r3k2r/8/8/8/8/8/8/R3K2R b Kq - 0 1"),
+            "r3k2r/8/8/8/8/8/8/R3K2R w kQ - 0 1");
   // The mirror has the same counts and en-passant file; mirroring twice
   // gives the string back.
   for (const char* fen : {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",

@@ -40,7 +40,7 @@ TEST(EngineObject, NewGameForgetsTheGame) {
   EXPECT_EQ(board->killer2[7], 0u);
   EXPECT_EQ(board->historyTable[0][1][2], 0u);
   EXPECT_EQ(contemptFactor, 0);
-  EXPECT_EQ(board->useBook, 0);   // the book switch is not touched
+  EXPECT_EQ(board->useBook, 0);  // the book switch is not touched
 }
 
 TEST(EngineObject, SecondInitKeepsTheMovesOnTheBoardAndFreeReleases) {
@@ -69,14 +69,14 @@ TEST(EngineObject, SecondInitKeepsTheMovesOnTheBoardAndFreeReleases) {
 TEST(EngineObject, AddPieceAndNodeLimit) {
   auto board = boardAt("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
   ChessBoardNode& n = board->currentNode;
-  board->addPiece(3, 3, QUEEN, WHITE);   // d4
-  board->addPiece(8, 0, QUEEN, WHITE);   // off the board: nothing
+  board->addPiece(3, 3, QUEEN, WHITE);  // d4
+  board->addPiece(8, 0, QUEEN, WHITE);  // off the board: nothing
   EXPECT_EQ(n.pieceArray[sq("d4")], QUEEN);
   EXPECT_TRUE(n.bbPiece[WHITE * 7 + QUEEN] & n.bbAllPiece & (1ULL << sq("d4")));
   EXPECT_EQ(n.hashKey, n.createHashKey());
   board->setEngineSearchMode(MODE_NODES, -1, 0);
-  EXPECT_EQ(board->nodeLimit, ~0ULL);   // widened with its sign
-  board->setEngineSearchMode(6, 77, 0);   // an unknown mode changes nothing
+  EXPECT_EQ(board->nodeLimit, ~0ULL);    // widened with its sign
+  board->setEngineSearchMode(6, 77, 0);  // an unknown mode changes nothing
   EXPECT_EQ(board->searchMode, MODE_NODES);
 }
 
@@ -88,7 +88,7 @@ TEST(GameRecord, CoordinateEntry) {
   EXPECT_EQ(board->lastMove, board->gameRecord[0].move);
   EXPECT_EQ(coord(board->lastMove), "e2e4");
   EXPECT_TRUE(board->lastMove.isDoublePush());
-  EXPECT_EQ(board->legalMoveCount, 20u);   // Black's moves
+  EXPECT_EQ(board->legalMoveCount, 20u);  // Black's moves
   const std::string before = recordState(*board);
   for (const char* text : {"e2e5", "e9e4", "i2i4", "e2e", "", "e", "e7e5xx", "e7e5q", "e7e5Q",
                            "E7E5", "\x80\x80\x80\x80", "e1e2"}) {
@@ -132,14 +132,14 @@ TEST(GameRecord, TakeBackAndStepping) {
   EXPECT_EQ(board->currentNode.pieceArray[sq("d5")], PAWN);
   EXPECT_EQ(board->currentNode.hashKey, beforeCapture);
   EXPECT_EQ(board->gameLength, 2u);
-  EXPECT_EQ(board->legalMoveCount, 31u);   // White's moves after 1.e4 d5
+  EXPECT_EQ(board->legalMoveCount, 31u);  // White's moves after 1.e4 d5
   EXPECT_EQ(board->previousMove(), 1);
   ASSERT_TRUE(playMoves(*board, {"e7e5"}));
   EXPECT_EQ(board->gameLength, 2u);
   EXPECT_EQ(board->nextMove(), 0);
   EXPECT_EQ(board->takeBack(), 1);
   EXPECT_EQ(board->takeBack(), 1);
-  EXPECT_EQ(board->takeBack(), 0);   // nothing left
+  EXPECT_EQ(board->takeBack(), 0);  // nothing left
   EXPECT_EQ(board->currentNode.hashKey, start);
   EXPECT_EQ(board->lastMove, 0u);
 }
@@ -151,7 +151,7 @@ TEST(GameRecord, CountsLegalMovesAndMates) {
     int mate;
   } cases[] = {{"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 20, 0},
                {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", 0, 1},
-               {"k7/8/1K6/8/8/8/7Q/8 b - - 0 1", 0, 0}};   // stalemate
+               {"k7/8/1K6/8/8/8/7Q/8 b - - 0 1", 0, 0}};  // stalemate
   for (const auto& c : cases) {
     EXPECT_EQ(boardAt(c.fen)->countLegalMoves(), c.legal) << c.fen;
     EXPECT_EQ(boardAt(c.fen)->isMate(), c.mate) << c.fen;
@@ -163,7 +163,8 @@ TEST(GameRecord, CountsLegalMovesAndMates) {
 TEST(GameRecord, FullRecordRefusesMoves) {
   auto board = newTestBoard();
   const char* cycle[] = {"g1f3", "g8f6", "f3g1", "f6g8"};
-  for (unsigned i = 0; i < MAX_GAME_LENGTH; i++) ASSERT_TRUE(playMoves(*board, {cycle[i % 4]})) << i;
+  for (unsigned i = 0; i < MAX_GAME_LENGTH; i++)
+    ASSERT_TRUE(playMoves(*board, {cycle[i % 4]})) << i;
   const std::string full = recordState(*board);
   EXPECT_FALSE(playMoves(*board, {"e2e4"}));
   EXPECT_EQ(recordState(*board), full);
@@ -177,7 +178,8 @@ TEST(GameRecord, TwoClickEntry) {
   auto board = newTestBoard();
   // (file, rank) clicks and their answers: 0 picked or played, 1 no move,
   // 2 an enemy piece, 6 the same square again (cancelled).
-  const int clicks[][3] = {{4, 4, 0}, {4, 6, 2}, {4, 1, 0}, {4, 1, 6}, {9, 1, 1}, {4, 1, 0}, {4, 4, 1}};
+  const int clicks[][3] = {{4, 4, 0}, {4, 6, 2}, {4, 1, 0}, {4, 1, 6},
+                           {9, 1, 1}, {4, 1, 0}, {4, 4, 1}};
   for (const auto& c : clicks) EXPECT_EQ(board->setMove(c[0], c[1]), c[2]) << c[0] << c[1];
   EXPECT_EQ(board->gameLength, 0u);
   // Fool's mate by clicks: the last move is written with "#".

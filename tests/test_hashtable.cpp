@@ -10,8 +10,8 @@ TEST(HashTable, EveryRequestGivesAPowerOfTwoTable) {
   std::unique_ptr<HashTable> t(new HashTable());
   // Megabytes asked -> entries of 16 bytes: rounded up, held to 2..2048 MB
   // as a signed number (so huge unsigned requests are below the range).
-  const unsigned cases[][2] = {{32, 2097152},       {3, 262144},      {100, 8388608},
-                               {2, 131072},         {0, 131072},      {1, 131072},
+  const unsigned cases[][2] = {{32, 2097152},         {3, 262144},          {100, 8388608},
+                               {2, 131072},           {0, 131072},          {1, 131072},
                                {0xFFFFFFFFu, 131072}, {0x80000000u, 131072}};
   for (const auto& c : cases) {
     EXPECT_EQ(t->init(c[0]), 1) << c[0];
@@ -40,7 +40,7 @@ TEST(HashTable, PackedWordKeepsDepthTypeAndSignedScore) {
     EXPECT_EQ(hashDataDepth(data), 24u);
     EXPECT_EQ(hashDataType(data), HASH_LOWER);
   }
-  EXPECT_EQ(packHashData(1023, HASH_UPPER, -1), 0xFFFF0FFDu);   // bits 12-15 stay zero
+  EXPECT_EQ(packHashData(1023, HASH_UPPER, -1), 0xFFFF0FFDu);  // bits 12-15 stay zero
 }
 
 TEST(HashTable, ProbeRules) {
@@ -48,7 +48,7 @@ TEST(HashTable, ProbeRules) {
   ASSERT_EQ(t->init(2), 1);
   const u64 key = 0x123456789ABCDEF0ULL;
   ChessMove move = 77;
-  EXPECT_EQ(t->findNode(key, 8, -20, 20, move), HASH_MISS);   // empty: no move either
+  EXPECT_EQ(t->findNode(key, 8, -20, 20, move), HASH_MISS);  // empty: no move either
   EXPECT_EQ(move, 0u);
 
   // Stored at depth 24: answers probes up to depth 24, gives only its move
@@ -60,9 +60,13 @@ TEST(HashTable, ProbeRules) {
     EXPECT_EQ(move, 1234u);
   }
   // Bounds cut only on their side of the window, at the window's edge.
-  const struct { int type, score, result; } bounds[] = {
-      {HASH_UPPER, -300, -20}, {HASH_UPPER, 10, HASH_MISS}, {HASH_LOWER, 300, 20},
-      {HASH_LOWER, 10, HASH_MISS}, {HASH_EXACT, -32000, -32000}};
+  const struct {
+    int type, score, result;
+  } bounds[] = {{HASH_UPPER, -300, -20},
+                {HASH_UPPER, 10, HASH_MISS},
+                {HASH_LOWER, 300, 20},
+                {HASH_LOWER, 10, HASH_MISS},
+                {HASH_EXACT, -32000, -32000}};
   for (const auto& b : bounds) {
     t->addNode(key, 1, 16, b.type, b.score);
     EXPECT_EQ(t->findNode(key, 16, -20, 20, move), b.result) << b.type << " " << b.score;
@@ -83,7 +87,7 @@ TEST(HashTable, LargeTableClearedWithFreshMemory) {
   std::unique_ptr<HashTable> t(new HashTable());
   ASSERT_EQ(t->init(128), 1);
   ChessMove move = 1;
-  for (int round = 0; round < 2; round++) {   // written, cleared, written again
+  for (int round = 0; round < 2; round++) {  // written, cleared, written again
     t->addNode(42, 7, 8, HASH_EXACT, 3);
     EXPECT_EQ(t->findNode(42, 8, -20, 20, move), 3);
     t->clear();
@@ -95,7 +99,7 @@ TEST(HashTable, LargeTableClearedWithFreshMemory) {
 TEST(EvalHashTable, StoresScoresByKey) {
   std::unique_ptr<ChessEvalHashTable> t(new ChessEvalHashTable());
   short score = 99;
-  EXPECT_EQ(t->findNode(5, &score), HASH_MISS);   // no table yet: no fault either
+  EXPECT_EQ(t->findNode(5, &score), HASH_MISS);  // no table yet: no fault either
   t->addNode(5, 1);
   EXPECT_EQ(t->init(2), 1);
   EXPECT_EQ(t->mask, t->size - 1);

@@ -53,15 +53,15 @@ TEST(InputLineReader, LinesTogetherPartialLinesAndTheEnd) {
   // The second line is in the reader's buffer, no longer in the pipe.
   EXPECT_TRUE(in.reader->lineWaiting());
   EXPECT_EQ(in.line(), "isready");
-  EXPECT_FALSE(in.reader->lineWaiting());   // a partial line waits for its end
+  EXPECT_FALSE(in.reader->lineWaiting());  // a partial line waits for its end
   in.write("th 5\r\nposition startpos\nquit");
-  EXPECT_EQ(in.line(), "go depth 5\r");     // a carriage return stays part of the line
-  EXPECT_EQ(in.line(4), "pos");             // a small buffer gets the start of the line
+  EXPECT_EQ(in.line(), "go depth 5\r");  // a carriage return stays part of the line
+  EXPECT_EQ(in.line(4), "pos");          // a small buffer gets the start of the line
   EXPECT_FALSE(in.reader->lineWaiting());
   in.closeWriter();
   EXPECT_TRUE(in.reader->lineWaiting());
   EXPECT_EQ(in.line(), "quit");
-  EXPECT_TRUE(in.reader->lineWaiting());    // the end itself is news
+  EXPECT_TRUE(in.reader->lineWaiting());  // the end itself is news
   EXPECT_EQ(in.line(), "<end>");
   EXPECT_EQ(in.line(), "<end>");
 }
@@ -77,7 +77,7 @@ TEST(InputLineReader, LongLinesAreReadWholeUpToTheLimit) {
     in.closeWriter();
   });
   EXPECT_EQ(in.line(), full);
-  EXPECT_EQ(in.line(), std::string(INPUT_LINE_MAX, 'b'));   // the rest is dropped
+  EXPECT_EQ(in.line(), std::string(INPUT_LINE_MAX, 'b'));  // the rest is dropped
   EXPECT_EQ(in.line(), "next");
   EXPECT_EQ(in.line(), "<end>");
   writer.join();

@@ -26,11 +26,12 @@ namespace {
     if (t == KING && n.kingSquare[c] != s) return ::testing::AssertionFailure() << "kingSquare";
   }
   for (int c = 0; c < 2; c++)
-    if (material[c] != n.material[c] || phase[c] != n.phaseSum[c] ||
-        mg[c] != n.pstMiddlegame[c] || eg[c] != n.pstEndgame[c])
+    if (material[c] != n.material[c] || phase[c] != n.phaseSum[c] || mg[c] != n.pstMiddlegame[c] ||
+        eg[c] != n.pstEndgame[c])
       return ::testing::AssertionFailure() << "material, phase or piece-square sum of " << c;
   if (n.gamePhase != gamePhaseOf(phase[0] + phase[1]) || n.opponent != (n.sideToMove ^ 1) ||
-      n.bbAllPiece != (n.bbColorPiece[0] | n.bbColorPiece[1]) || (n.bbColorPiece[0] & n.bbColorPiece[1]))
+      n.bbAllPiece != (n.bbColorPiece[0] | n.bbColorPiece[1]) ||
+      (n.bbColorPiece[0] & n.bbColorPiece[1]))
     return ::testing::AssertionFailure() << "phase, side or colour boards";
   return ::testing::AssertionSuccess();
 }
@@ -57,7 +58,7 @@ void walk(ChessBoardNode& node, int depth, u64& legalMoves) {
       if (::testing::Test::HasFatalFailure()) return;
     }
     ASSERT_EQ(node.unMakeMove(m), 1);
-    node.nodeState = before.nodeState;   // belongs to the list builders
+    node.nodeState = before.nodeState;  // belongs to the list builders
     ASSERT_EQ(differences(before, NodeFields(node)), "") << "after unmaking " << coord(m);
   }
 }
@@ -68,10 +69,11 @@ TEST(MakeMove, WalksRestoreEveryFieldAndKeepTheKey) {
   const struct {
     const char* fen;
     int depth;
-    u64 legalMoves;   // perft sums of the published counts
+    u64 legalMoves;  // perft sums of the published counts
   } cases[] = {
       {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 4, 20 + 400 + 8902 + 197281},
-      {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1", 3, 48 + 2039 + 97862},
+      {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1", 3,
+       48 + 2039 + 97862},
       {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", 4, 14 + 191 + 2812 + 43238},
       {"r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1", 3, 6 + 264 + 9467},
       {"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8", 3, 44 + 1486 + 62379},

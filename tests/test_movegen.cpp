@@ -68,7 +68,8 @@ void walk(ChessBoardNode& node, int depth, const std::vector<u32>& parentMoves,
   }
   if (depth == 0) return;
   for (unsigned i = 0; i < count; i++) {
-    if (node.makeMove(walked[i].move)) walk(node, depth - 1, mine, parentMoves, inCheck, candidates);
+    if (node.makeMove(walked[i].move))
+      walk(node, depth - 1, mine, parentMoves, inCheck, candidates);
     node.unMakeMove(walked[i].move);
     if (::testing::Test::HasFatalFailure()) return;
   }
@@ -105,7 +106,7 @@ TEST(MoveGen, ListOrder) {
        "h4g3 h4h3 h4g4 h4g5 h4h5 b3b4 c3c4 e2e4dp b2c4 h2f4 d7g4 g7d4 g7g4 "
        "b3a4xr b2a4xr d7a4xr a1a4xr"},
       {'E', "7k/8/8/2Pp4/4K3/8/8/8 w - d6 0 1", "e4d3 e4e3 e4f3 e4d4 e4f4 e4d5xp e4e5 e4f5 c5d6ep"},
-      {'E', "4r2k/8/8/8/8/R2n4/8/4K3 w - - 0 1", "e1d1 e1f1 e1d2 e1e2 e1f2"},   // double check
+      {'E', "4r2k/8/8/8/8/R2n4/8/4K3 w - - 0 1", "e1d1 e1f1 e1d2 e1e2 e1f2"},  // double check
   };
   for (const auto& c : cases) {
     auto board = boardAt(c.fen);
@@ -174,9 +175,9 @@ TEST(MoveGen, ListsStopAtTheirCapacity) {
   EXPECT_GT(c, 0u);
   EXPECT_EQ(c + q, MAX_MOVES);
   for (unsigned i = MAX_MOVES; i < MAX_MOVES + 8; i++) EXPECT_EQ(buffer[i].move.move, 0xA5A5A5A5u);
-  EXPECT_EQ(describe(buffer, 1), "d1d4xk");   // the unbounded order's first move
+  EXPECT_EQ(describe(buffer, 1), "d1d4xk");  // the unbounded order's first move
   q = 0;
-  node.generateMovesNC(buffer, &q);   // a quiet list on its own gets the full room
+  node.generateMovesNC(buffer, &q);  // a quiet list on its own gets the full room
   EXPECT_EQ(q, MAX_MOVES);
   unsigned n = 0;
   EXPECT_EQ(node.generateMoves(buffer, &n, 0), (int)MAX_MOVES);

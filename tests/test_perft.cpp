@@ -13,13 +13,13 @@
 
 namespace {
 
-const u64 NA = ~0ULL;   // a statistic that is not published
+const u64 NA = ~0ULL;  // a statistic that is not published
 const u64 QUICK_LIMIT = 5000000;
 
 struct Figures {
   const char* fen;
   int depth;
-  u64 stats[7];   // nodes, captures, e.p., checks, mates, promotions, castles
+  u64 stats[7];  // nodes, captures, e.p., checks, mates, promotions, castles
 };
 
 const char* const START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
@@ -95,8 +95,8 @@ void check(const Figures& f) {
   auto board = boardAt(f.fen);
   clearPerftCounters();
   board->perft(f.depth, 0);
-  const u64 got[7] = {countnode, countcapture, countep, countcheck, countmate, countpromotion,
-                      countcastle};
+  const u64 got[7] = {countnode, countcapture,   countep,    countcheck,
+                      countmate, countpromotion, countcastle};
   for (int i = 0; i < 7; i++) {
     if (f.stats[i] == NA) continue;
     EXPECT_EQ(got[i], f.stats[i]) << f.fen << " depth " << f.depth << " column " << i;
@@ -153,8 +153,8 @@ TEST(Perft, DoPerftFillsTheTableFromTheLastRow) {
   EXPECT_EQ(perftNode[1][PERFT_NODES], 8902u);
   EXPECT_EQ(perftNode[1][PERFT_CAPTURES], 34u);
   EXPECT_EQ(perftNode[1][PERFT_CHECKS], 12u);
-  EXPECT_EQ(perftNode[0][PERFT_NODES], 0u);   // row 0 is never written
-  EXPECT_EQ(perftNode[4][PERFT_NODES], 0u);   // the first 16 rows are cleared
+  EXPECT_EQ(perftNode[0][PERFT_NODES], 0u);  // row 0 is never written
+  EXPECT_EQ(perftNode[4][PERFT_NODES], 0u);  // the first 16 rows are cleared
 }
 
 TEST(Perft, TestHashKeyReportsAWrongKey) {
@@ -163,5 +163,5 @@ TEST(Perft, TestHashKeyReportsAWrongKey) {
   EXPECT_EQ(board->testHashKey(1, 1), 1);
   board->currentNode.hashKey ^= 1;
   EXPECT_EQ(board->testHashKey(1, 1), 0);
-  EXPECT_EQ(board->testHashKey(1, 5000), 0);   // more plies than the stack holds
+  EXPECT_EQ(board->testHashKey(1, 5000), 0);  // more plies than the stack holds
 }

@@ -85,7 +85,7 @@ TEST(Divide, DoDivideSplitsOneDepthMore) {
   EXPECT_EQ(board->doDivide(2), 1);
   EXPECT_EQ(entries(), expected);
   EXPECT_EQ(divideSum(), 97862u);
-  EXPECT_EQ(board->doDivide(0), 1);   // depth 0 splits the depth-1 count
+  EXPECT_EQ(board->doDivide(0), 1);  // depth 0 splits the depth-1 count
   EXPECT_EQ(nbDivide, 48u);
   EXPECT_EQ(divideSum(), 48u);
 }

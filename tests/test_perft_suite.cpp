@@ -21,7 +21,7 @@ namespace {
 
 struct SuitePosition {
   std::string fen;
-  std::vector<u64> counts;   // counts[d - 1] for depth d
+  std::vector<u64> counts;  // counts[d - 1] for depth d
 };
 
 std::vector<SuitePosition> loadSuite() {
@@ -32,7 +32,8 @@ std::vector<SuitePosition> loadSuite() {
     std::istringstream fields(line);
     SuitePosition p;
     if (!std::getline(fields, p.fen, ';')) continue;
-    while (std::getline(fields, field, ';')) p.counts.push_back(std::stoull(field.substr(field.find(' ') + 1)));
+    while (std::getline(fields, field, ';'))
+      p.counts.push_back(std::stoull(field.substr(field.find(' ') + 1)));
     if (!p.counts.empty()) suite.push_back(p);
   }
   return suite;

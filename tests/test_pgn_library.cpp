@@ -39,7 +39,8 @@ TEST(PgnLibrary, MainLineOfEachGame) {
     for (const ChessGame* g : library.gameList) {
       games += "[";
       for (const ChessGameMove& m : g->moves)
-        games += (&m == &g->moves[0] ? "" : " ") + std::string(m.text) + (m.nag ? "$" + std::to_string(m.nag) : "");
+        games += (&m == &g->moves[0] ? "" : " ") + std::string(m.text) +
+                 (m.nag ? "$" + std::to_string(m.nag) : "");
       games += "]";
     }
     EXPECT_EQ(games, c[1]) << c[0];
@@ -49,13 +50,16 @@ TEST(PgnLibrary, MainLineOfEachGame) {
 TEST(PgnLibrary, TagsReadAndWritten) {
   TempDir dir;
   ChessGameLibrary library;
-  const std::string file = dir.write("tags.pgn",
+  const std::string file = dir.write(
+      "tags.pgn",
       "[Event \"A\"]\n[Site \"s\"]\n[Date \"d\"]\n[Round \"3\"]\n[White \"W\"]\n[Black \"B\"]\n"
-      "[Result \"1-0\"]\n[WhiteELO \"2100\"]\n[BlackElo \"2000\"]\n[Source \"so\"]\n[Annotator \"an\"]\n"
+      "[Result \"1-0\"]\n[WhiteELO \"2100\"]\n[BlackElo \"2000\"]\n[Source \"so\"]\n[Annotator "
+      "\"an\"]\n"
       "[Other \"o\"]\n1. e4 1-0\n\n"
       // A "]" inside a value ends the tag and loses the value, but the next
       // tag's name is read whole; [Name"v"] keeps the last name read.
-      "[Event \"x]y\"]\n[Round \"4\"]\n[Site\"z\"]\n[Event \"" + std::string(300, 'e') + "\"]\n1. d4 0-1\n");
+      "[Event \"x]y\"]\n[Round \"4\"]\n[Site\"z\"]\n[Event \"" +
+          std::string(300, 'e') + "\"]\n1. d4 0-1\n");
   ASSERT_EQ(library.load(file), 1);
   ASSERT_EQ(library.gameList.size(), 2u);
   const ChessGame& b = *library.gameList.back();
@@ -70,13 +74,15 @@ TEST(PgnLibrary, TagsReadAndWritten) {
   ChessGameLibrary first;
   first.gameList.push_back(library.gameList.front());
   library.gameList.pop_front();
-  EXPECT_EQ(first.gameList.front()->blackElo, 0);   // BlackElo is not BlackELO
+  EXPECT_EQ(first.gameList.front()->blackElo, 0);  // BlackElo is not BlackELO
   first.gameList.front()->blackElo = 1999;
   first.gameList.push_back(new ChessGame());
   ASSERT_EQ(first.save(dir.path + "/out.pgn"), 1);
-  EXPECT_EQ(TempDir::read(dir.path + "/out.pgn"),
-            "[Event \"A\"]\n[Site \"s\"]\n[Date \"d\"]\n[Round \"3\"]\n[White \"W\"]\n[Black \"B\"]\n"
-            "[Result \"1-0\"]\n[BlackELO \"1999\"]\n[WhiteELO \"2100\"]\n[Source \"so\"]\n[Annotator \"an\"]\n");
+  EXPECT_EQ(
+      TempDir::read(dir.path + "/out.pgn"),
+      "[Event \"A\"]\n[Site \"s\"]\n[Date \"d\"]\n[Round \"3\"]\n[White \"W\"]\n[Black \"B\"]\n"
+      "[Result \"1-0\"]\n[BlackELO \"1999\"]\n[WhiteELO \"2100\"]\n[Source \"so\"]\n[Annotator "
+      "\"an\"]\n");
   ChessGameLibrary empty;
   ASSERT_EQ(empty.save(dir.path + "/empty.pgn"), 1);
   EXPECT_EQ(TempDir::read(dir.path + "/empty.pgn"), "");

@@ -22,7 +22,8 @@ TEST(ProtocolEdges, RefusedPositionIsToldAndGetsNoMoveUntilAGoodOne) {
     s.sendAll({"position " + bad, "go wtime 1000 btime 1000"});
     Answer a = s.waitBestMove(scaled(5000));
     EXPECT_EQ(a.line, "bestmove 0000");
-    EXPECT_EQ(a.infos, Lines{"info string refused " + (bad[0] == 'f' ? "FEN: " + kRefusedFen : "move: e1e3")});
+    EXPECT_EQ(a.infos, Lines{"info string refused " +
+                             (bad[0] == 'f' ? "FEN: " + kRefusedFen : "move: e1e3")});
   }
   Referee r;
   s.sendAll({"position startpos", "go depth 2"});
@@ -54,7 +55,8 @@ TEST(ProtocolEdges, OptionNamesAndCheckValuesInAnyCase) {
   s.handshake();
   s.sendAll({"setoption name ponder value TRUE", "position startpos", "go depth 4"});
   EXPECT_FALSE(s.waitBestMove(scaled(10000)).ponder.empty());
-  s.sendAll({"setoption name BOOK FILE value /nonexistent/book.bin", "setoption name ownbook value True"});
+  s.sendAll({"setoption name BOOK FILE value /nonexistent/book.bin",
+             "setoption name ownbook value True"});
   EXPECT_EQ(s.linesBefore("isready", "readyok"), Lines{"info string book file not found"});
   // A search repeated after "hash" counts as many nodes as one on a fresh
   // table, as after "Hash".
@@ -62,8 +64,9 @@ TEST(ProtocolEdges, OptionNamesAndCheckValuesInAnyCase) {
   for (const char* name : {"Hash", "hash"}) {
     Session h;
     h.handshake();
-    h.sendAll({"position startpos", "go depth 6", std::string("setoption name ") + name + " value 32",
-               "position startpos", "go depth 6"});
+    h.sendAll({"position startpos", "go depth 6",
+               std::string("setoption name ") + name + " value 32", "position startpos",
+               "go depth 6"});
     h.waitBestMove(scaled(10000));
     Lines infos = h.waitBestMove(scaled(10000)).infos;
     nodes[name[0] == 'h'] = infos.empty() ? "none" : words(infos.back())[9];
@@ -85,7 +88,8 @@ TEST(ProtocolEdges, LargeTableFeaturesComeFirstAndTheTableIsNotCleared) {
   auto residentKb = [&s]() {
     std::ifstream status("/proc/" + std::to_string(s.child().pid()) + "/status");
     std::string line;
-    while (std::getline(status, line) && !startsWith(line, "VmRSS:")) {}
+    while (std::getline(status, line) && !startsWith(line, "VmRSS:")) {
+    }
     return atol(line.c_str() + 6);
   };
   EXPECT_LT(residentKb(), 512 * 1024);

@@ -45,7 +45,8 @@ inline Lines words(const std::string& line) {
 
 const char* const kStartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 // A middlegame in which a search is never short of work.
-const char* const kMiddlegame = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1B1PPP/R2QKB1R w KQ - 0 8";
+const char* const kMiddlegame =
+    "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1B1PPP/R2QKB1R w KQ - 0 8";
 
 // Our own board, following the position of the conversation.
 class Referee {
@@ -64,11 +65,13 @@ public:
     for (int i = 0; i < 4; i += 2)
       if (move[i] < 'a' || move[i] > 'h' || move[i + 1] < '1' || move[i + 1] > '8') return false;
     int from = (move[0] - 'a') + 8 * (move[1] - '1');
-    bool promotes = board_->currentNode.pieceArray[from] == PAWN && (move[3] == '1' || move[3] == '8');
+    bool promotes =
+        board_->currentNode.pieceArray[from] == PAWN && (move[3] == '1' || move[3] == '8');
     return promotes == (move.size() == 5) && board_->setMoveSquare(&move[0]) != 0;
   }
   bool playAll(const Lines& moves) {
-    return std::all_of(moves.begin(), moves.end(), [this](const std::string& m) { return play(m); });
+    return std::all_of(moves.begin(), moves.end(),
+                       [this](const std::string& m) { return play(m); });
   }
   // Every move of the list legal in turn; the position is left as it was.
   bool legalLine(const Lines& moves) {
@@ -158,7 +161,9 @@ public:
     return child_.readLine(Millis(10000)).value_or("<nothing>");
   }
   // The lines before "pong n".
-  Lines ping(int n) { return linesBefore("ping " + std::to_string(n), "pong " + std::to_string(n)); }
+  Lines ping(int n) {
+    return linesBefore("ping " + std::to_string(n), "pong " + std::to_string(n));
+  }
   // The move of the next "move" line, "" when none comes in time.
   std::string waitMove(Millis timeout = scaled(10000), Lines* skipped = nullptr) {
     return waitFor("move ", timeout, skipped).value_or("move ").substr(5);

@@ -1,7 +1,7 @@
 // Seeded, bounded fuzzing of the record readers: hostile and mutated PGN,
 // EPD and perft-suite files through the readers, the book builder (and the
-// reader of the books it writes), replay and both tools. Each must end normally; the sanitizer build turns
-// any memory or undefined-behaviour fault into a failure.
+// reader of the books it writes), replay and both tools. Each must end normally; the sanitizer
+// build turns any memory or undefined-behaviour fault into a failure.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -32,11 +32,19 @@ std::vector<std::string> corpus(const std::string& sound, unsigned seed, int mut
   for (size_t i = 5; i < nul.size(); i += 17) nul[i] = '\0';
   for (char c : sound) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   std::vector<std::string> texts = {
-      garbage, cr, nul, crlf, "{" + sound, "[Event \"" + sound, "1. e4 (" + sound,
+      garbage,
+      cr,
+      nul,
+      crlf,
+      "{" + sound,
+      "[Event \"" + sound,
+      "1. e4 (" + sound,
       sound + std::string(5000, 'x') + " " + std::string(5000, ';'),
       "1. e4 " + std::string(200, '(') + "d4 " + std::string(200, ')') + " e5 1-0\n" + sound,
-      std::string(10000, '(') + sound, std::string(10000, '{') + std::string(10000, '}') + sound,
-      "[" + std::string(5000, 'N') + " \"" + std::string(5000, 'v') + "\"]\n" + sound, ""};
+      std::string(10000, '(') + sound,
+      std::string(10000, '{') + std::string(10000, '}') + sound,
+      "[" + std::string(5000, 'N') + " \"" + std::string(5000, 'v') + "\"]\n" + sound,
+      ""};
   static const std::string special = "[]{}()\"$.;-/*0123456789 \n\r\tabcdefghNBRQKOx=+#";
   for (int i = 0; i < mutants; i++) {
     std::string s = sound + sound;
@@ -59,7 +67,8 @@ void expectCleanRun(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {testsupport::programPath()};
   argv.insert(argv.end(), args.begin(), args.end());
   auto r = testsupport::runCommand(argv, std::chrono::seconds(120), "uci\nquit\n");
-  EXPECT_TRUE(r.status.exited && (r.status.code == 0 || r.status.code == 1)) << r.status.describe() << r.err;
+  EXPECT_TRUE(r.status.exited && (r.status.code == 0 || r.status.code == 1))
+      << r.status.describe() << r.err;
   EXPECT_LE(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
@@ -78,7 +87,8 @@ TEST(RecordsFuzz, PgnReadersBuilderAndReplay) {
     const int depth = (int)(rng() % 40) - 2;
     board->buildOpeningBook(pgn, dir.path + "/f.bin", depth, (int)(rng() % 3));
     board->loadOpeningBook(dir.path + "/f.bin");
-    if (i % 16 == 0) expectCleanRun({"-buildbook", pgn, dir.path + "/t.bin", std::to_string(depth), "1"});
+    if (i % 16 == 0)
+      expectCleanRun({"-buildbook", pgn, dir.path + "/t.bin", std::to_string(depth), "1"});
   }
   expectCleanRun({"-buildbook", dir.folder("folder.pgn"), dir.path + "/t.bin", "8", "1"});
 }

@@ -13,9 +13,9 @@
 
 #include "engine/input.h"
 #include "engine/search.h"
+#include "tests/support/slowdown.h"
 #include "tests/support/test_board.h"
 #include "tests/support/test_paths.h"
-#include "tests/support/slowdown.h"
 
 namespace {
 
@@ -117,7 +117,7 @@ public:
 
 TEST(MateValue, PliesToMoves) {
   TestBoard board;
-  const int cases[][2] = {{31999, 1}, {31997, 2},   {-31998, 1},     {-32000, 0},
+  const int cases[][2] = {{31999, 1},   {31997, 2},     {-31998, 1},      {-32000, 0},
                           {31744, 128}, {31743, 31743}, {-31743, -31743}, {25, 25}};
   for (const auto& c : cases) EXPECT_EQ(board.calcMateValue(c[0]), c[1]) << c[0];
 }
@@ -126,8 +126,9 @@ TEST(MateValue, PliesToMoves) {
 // mate's length: a mate score at the suite's distance and a line that
 // mates. The count of distances that differ is printed (and expected 0).
 TEST(MateSuite, MatesAtTheSuitesDistances) {
-  for (const auto& suite : {std::make_pair("mate_in_1.epd", 64), std::make_pair("mate_in_2.epd", 150),
-                            std::make_pair("mate_in_3.epd", 150)}) {
+  for (const auto& suite :
+       {std::make_pair("mate_in_1.epd", 64), std::make_pair("mate_in_2.epd", 150),
+        std::make_pair("mate_in_3.epd", 150)}) {
     QUARVEL_REQUIRE_DATA(suite.first);
     auto board = newTestBoard();
     std::ifstream in(testsupport::dataPath(suite.first));
@@ -151,7 +152,8 @@ TEST(MateSuite, MatesAtTheSuitesDistances) {
       ++mates;
       if (board->calcMateValue(score) != moves || (int)pv.count != 2 * moves - 1) {
         ++distanceDiffers;
-        ADD_FAILURE() << fen << ": mate in " << moves << " reported as " << board->calcMateValue(score);
+        ADD_FAILURE() << fen << ": mate in " << moves << " reported as "
+                      << board->calcMateValue(score);
       }
     }
     printf("[ suite    ] %s: %d positions, %d mates, %d at another distance\n", suite.first,
@@ -162,12 +164,12 @@ TEST(MateSuite, MatesAtTheSuitesDistances) {
 }
 
 TEST(Search, MateStalemateFiftyMovesAndRepetition) {
-  auto board = boardAt("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1");   // back-rank mate
+  auto board = boardAt("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1");  // back-rank mate
   prepareSearch(*board);
   board->currentNode.undoStack[0].nodeType = CUT_NODE;
   EXPECT_EQ(board->alphabeta(2 * ONE_PLY, -MATE_SCORE, MATE_SCORE, 0, 3), 3 - MATE_SCORE);
   EXPECT_EQ(board->currentNode.nodeState, NODE_MATE);
-  ASSERT_EQ(setFen(*board, "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"), 1);   // stalemate
+  ASSERT_EQ(setFen(*board, "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"), 1);  // stalemate
   prepareSearch(*board);
   EXPECT_EQ(board->alphabeta(2 * ONE_PLY, -MATE_SCORE, MATE_SCORE, 0, 0), 0);
   EXPECT_EQ(board->currentNode.nodeState, NODE_STALEMATE);
@@ -215,7 +217,7 @@ TEST(Search, SameSearchTwiceGivesTheSameResult) {
 // leaves the table, killers and history exactly as they were when it came
 // (after the last child search that finished), however deep in the tree.
 TEST(Search, StopLeavesNothingBehind) {
-  StdinPipe input("waiting\n");   // makes every poll tick call the front-end
+  StdinPipe input("waiting\n");  // makes every poll tick call the front-end
   for (u64 stopAt : {300u, 2000u, 15000u, 60000u}) {
     auto byCommand = newBoard<PollingBoard>(MIDDLEGAME);
     byCommand->consumeLines = false;
@@ -235,7 +237,7 @@ TEST(Search, StopLeavesNothingBehind) {
     EXPECT_TRUE(orderingState(*byLimit) == byCommand->atStop) << "limit " << stopAt;
   }
   char line[64];
-  EXPECT_EQ(readInputLine(line, sizeof line), 7);   // the line was never consumed
+  EXPECT_EQ(readInputLine(line, sizeof line), 7);  // the line was never consumed
 }
 
 // "stop" arriving in the same read as the line before it is still seen by
@@ -244,7 +246,7 @@ TEST(SearchTime, LineBufferedWithAnEarlierOneStopsTheSearch) {
   StdinPipe input("go infinite\nstop\n");
   auto board = newBoard<PollingBoard>(MIDDLEGAME);
   char line[64];
-  ASSERT_EQ(readInputLine(line, sizeof line), 11);   // the command loop's read
+  ASSERT_EQ(readInputLine(line, sizeof line), 11);  // the command loop's read
   board->pollPeriod = 1000;
   searchTo(*board, 30);
   EXPECT_EQ(board->stopSearch, STOP_PLAY);
@@ -288,8 +290,8 @@ TEST(SearchTime, PollTicksAndLimits) {
 // polled only every 30000 calls.
 TEST(SearchTime, TimeLimitIsOvershotByLittle) {
   auto board = newTestBoard();
-  const u64 allowed = 3000u * testsupport::kSlowdown;   // microseconds
-  u64 best = ~0ULL;   // the best of a few attempts: a busy machine may preempt one
+  const u64 allowed = 3000u * testsupport::kSlowdown;  // microseconds
+  u64 best = ~0ULL;  // the best of a few attempts: a busy machine may preempt one
   for (int attempt = 0; attempt < 5 && best - 50000 >= allowed; ++attempt) {
     board->newGame();
     ASSERT_EQ(setFen(*board, MIDDLEGAME), 1);

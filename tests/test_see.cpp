@@ -55,7 +55,8 @@ TEST(ExchangeEvaluation, XRayEnPassantAndKingDefender) {
   };
   for (const auto& c : cases) {
     auto board = boardAt(c.fen);
-    EXPECT_EQ(board->staticExchangeEvaluation(findMove(board->currentNode, c.move)), c.value) << c.fen;
+    EXPECT_EQ(board->staticExchangeEvaluation(findMove(board->currentNode, c.move)), c.value)
+        << c.fen;
   }
 }
 
@@ -64,18 +65,20 @@ TEST(ExchangeEvaluation, XRayEnPassantAndKingDefender) {
 // stays within its gains list and between its bounds (the queen's first
 // capture of a knight, at worst answered once).
 TEST(ExchangeEvaluation, CrowdedSquareStaysInBounds) {
-  const char* squares[] = {"e5", "e6", "e7", "e8", "e2", "e1", "f4", "g4", "h4", "d4", "c4",
-                           "b4", "a4", "f5", "g6", "h7", "d5", "c6", "b7", "a8", "f3", "g2",
-                           "h1", "d3", "c2", "b1", "d6", "f6", "c5", "g5", "c3", "g3", "d2", "f2"};
+  const char* squares[] = {"e5", "e6", "e7", "e8", "e2", "e1", "f4", "g4", "h4", "d4", "c4", "b4",
+                           "a4", "f5", "g6", "h7", "d5", "c6", "b7", "a8", "f3", "g2", "h1", "d3",
+                           "c2", "b1", "d6", "f6", "c5", "g5", "c3", "g3", "d2", "f2"};
   u8 placement[64] = {0};
-  for (unsigned i = 0; i < 34; i++) placement[sq(squares[i])] = (u8)((i & 1) * 7 + (i < 26 ? QUEEN : KNIGHT));
+  for (unsigned i = 0; i < 34; i++)
+    placement[sq(squares[i])] = (u8)((i & 1) * 7 + (i < 26 ? QUEEN : KNIGHT));
   placement[sq("e4")] = BLACK * 7 + KNIGHT;
   placement[sq("e3")] = WHITE * 7 + QUEEN;
   placement[sq("a1")] = WHITE * 7 + KING;
   placement[sq("h8")] = BLACK * 7 + KING;
   auto board = newTestBoard();
   board->placePieces(placement);
-  const int value = board->staticExchangeEvaluation(ChessMove::make(sq("e3"), sq("e4"), QUEEN, KNIGHT));
+  const int value =
+      board->staticExchangeEvaluation(ChessMove::make(sq("e3"), sq("e4"), QUEEN, KNIGHT));
   EXPECT_LE(value, 325);
   EXPECT_GE(value, 325 - 975);
 }
@@ -86,11 +89,11 @@ TEST(MoveOrdering, CaptureKeys) {
     const char* move;
     int key;
   } cases[] = {
-      {"4k3/8/8/3n4/4P3/8/8/4K3 w - - 0 1", "e4d5", 50000 + 225},         // wins by value
-      {"4k3/8/8/3b4/8/4N3/8/4K3 w - - 0 1", "e3d5", 50000 + 325},         // even, undefended
-      {"4k3/8/2p5/3p4/8/8/8/3QK3 w - - 0 1", "d1d5", 1000 + 100 - 975},   // loses to the pawn
+      {"4k3/8/8/3n4/4P3/8/8/4K3 w - - 0 1", "e4d5", 50000 + 225},        // wins by value
+      {"4k3/8/8/3b4/8/4N3/8/4K3 w - - 0 1", "e3d5", 50000 + 325},        // even, undefended
+      {"4k3/8/2p5/3p4/8/8/8/3QK3 w - - 0 1", "d1d5", 1000 + 100 - 975},  // loses to the pawn
       {"4k3/8/2p5/3p4/8/8/8/3RK3 w - - 0 1", "d1d5", 1000 + 100 - 500},
-      {"4k3/8/2p5/3p4/8/8/8/3RK3 w - - 0 1", "e1e2", 1001},   // a quiet move goes first
+      {"4k3/8/2p5/3p4/8/8/8/3RK3 w - - 0 1", "e1e2", 1001},  // a quiet move goes first
   };
   for (const auto& c : cases) {
     auto board = boardAt(c.fen);
@@ -131,7 +134,7 @@ TEST(MoveOrdering, QuiescenceSkipsLosingCapturesAndUnderPromotions) {
   unsigned n = 0;
   board->currentNode.generateMovesC(list, &n);
   board->orderMoves_quiescent(list, n, EmptyMove, 3);
-  ASSERT_EQ(n, 5u);   // b8=Q, b8=R, b8=N, b8=B, Qxd5
+  ASSERT_EQ(n, 5u);  // b8=Q, b8=R, b8=N, b8=B, Qxd5
   // The queen promotion is unopposed: 50000 + 975 - 100; the rest is skipped.
   EXPECT_EQ(coord(list[0].move), "b7b8q");
   EXPECT_EQ(list[0].score, 50875);
@@ -144,7 +147,7 @@ TEST(MoveOrdering, SortMatchesThePairwiseExchangeSort) {
   for (int trial = 0; trial < 2000; ++trial) {
     ChessMoveSort a[257], b[257];
     const unsigned count = (unsigned)(rand() % 257);
-    const int spread = 1 + rand() % 12;   // few distinct keys: many ties
+    const int spread = 1 + rand() % 12;  // few distinct keys: many ties
     for (unsigned i = 0; i < count; ++i) a[i] = {ChessMove(i + 1), rand() % spread - spread / 2};
     memcpy(b, a, sizeof a);
     const unsigned start = count > 3 ? 2 : 0;

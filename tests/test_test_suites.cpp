@@ -17,15 +17,17 @@ using testsupport::TempDir;
 // waiting on standard input, which the tool never reads.
 TEST(TestSuites, EpdReportOfTheTool) {
   TempDir dir;
-  const std::string epd = dir.write("small.epd",
+  const std::string epd = dir.write(
+      "small.epd",
       "6k1/5ppp/8/8/8/8/8/R5K1 w - - bm Ra8#; id \"mate1\";\n8/8/8 w - - bm e4; id \"badfen\";\n"
-      "7k/8/8/3pP3/8/8/8/K7 w - d6 bm exd6; id \"ep\";\n\nR5k1/5ppp/8/8/8/8/8/6K1 b - - bm Kf8; id \"mated\";\n");
+      "7k/8/8/3pP3/8/8/8/K7 w - d6 bm exd6; id \"ep\";\n\nR5k1/5ppp/8/8/8/8/8/6K1 b - - bm Kf8; id "
+      "\"mated\";\n");
   const std::string dashes(79, '-'), header = "Quarvel version 1.3b\n\nTest suite : ";
-  const std::string expected = header + epd + "\n\n" +
-      dashes + "\n6k1/5ppp/8/8/8/8/8/R5K1 w - -  bm Ra8#; id mate1;\n\n" +
-      dashes + "\n8/8/8 w - -  bm e4; id badfen;\n\nERROR : bad FEN !\n" +
-      dashes + "\n7k/8/8/3pP3/8/8/8/K7 w - d6  bm exd6; id ep;\n\n" +
-      dashes + "\nR5k1/5ppp/8/8/8/8/8/6K1 b - -  bm Kf8; id mated;\n\n" +
+  const std::string expected =
+      header + epd + "\n\n" + dashes + "\n6k1/5ppp/8/8/8/8/8/R5K1 w - -  bm Ra8#; id mate1;\n\n" +
+      dashes + "\n8/8/8 w - -  bm e4; id badfen;\n\nERROR : bad FEN !\n" + dashes +
+      "\n7k/8/8/3pP3/8/8/8/K7 w - d6  bm exd6; id ep;\n\n" + dashes +
+      "\nR5k1/5ppp/8/8/8/8/8/6K1 b - -  bm Kf8; id mated;\n\n" +
       "\nScore = 2 / 5\n\nBad results : \n\nbadfen\nmated\nBad result =>  badfen, mated, \n";
   auto run = [](const std::vector<std::string>& args, const std::string& input) {
     std::vector<std::string> argv = {testsupport::programPath(), "-testsuite"};
@@ -40,7 +42,8 @@ TEST(TestSuites, EpdReportOfTheTool) {
     std::istringstream in(r.out);
     std::string report;
     for (std::string l; std::getline(in, l);)
-      if (!(l.size() > 3 && isdigit((unsigned char)l[1]) && l[2] == ' ' && (l[3] == '+' || l[3] == '-')))
+      if (!(l.size() > 3 && isdigit((unsigned char)l[1]) && l[2] == ' ' &&
+            (l[3] == '+' || l[3] == '-')))
         report += l + "\n";
     EXPECT_EQ(report, expected) << r.out;
     EXPECT_NE(r.out.find(" e5xd6 e.p"), std::string::npos);
@@ -57,11 +60,12 @@ TEST(TestSuites, EpdReportOfTheTool) {
 TEST(TestSuites, EpdLinesParsedByPosition) {
   TempDir dir;
   const std::string mate = "6k1/5ppp/8/8/8/8/8/R5K1 w - - bm ";
-  const std::string epd = dir.write("lines.epd",
-      mate + "Ra8#\n" +                               // no ";": no position
-      mate + "Qh5 Ra8; id \"open\n" +                 // closing quote missing
-      mate + "Ra8;\n" +                               // too short for an id
-      mate + std::string(150, 'x') + "; id \"long\"; bm Ra8; id \"2\";\n");
+  const std::string epd =
+      dir.write("lines.epd",
+                mate + "Ra8#\n" +                    // no ";": no position
+                    mate + "Qh5 Ra8; id \"open\n" +  // closing quote missing
+                    mate + "Ra8;\n" +                // too short for an id
+                    mate + std::string(150, 'x') + "; id \"long\"; bm Ra8; id \"2\";\n");
   auto board = newTestBoard();
   board->setEngineSearchMode(MODE_DEPTH, 2, 0);
   testing::internal::CaptureStdout();
@@ -78,14 +82,17 @@ TEST(TestSuites, EvaluationSymmetryOfWac) {
   QUARVEL_REQUIRE_DATA("wac.epd");
   std::ifstream in(testsupport::dataPath("wac.epd"));
   int lines = 0, positions = 0;
-  for (std::string line; std::getline(in, line); lines++) positions += line.find("bm") != std::string::npos;
+  for (std::string line; std::getline(in, line); lines++)
+    positions += line.find("bm") != std::string::npos;
   auto board = newTestBoard();
   const TestSuiteScore score = board->runEvalTestSuite(testsupport::dataPath("wac.epd"));
   EXPECT_EQ(score.total, lines);
   EXPECT_EQ(score.good, positions);
   EXPECT_GE(positions, 199);
-  TempDir dir;   // a position that cannot be set up is not symmetric
-  EXPECT_EQ(board->runEvalTestSuite(dir.write("k.epd", "8/8/8/8/8/8/8/8 w - - bm Ke2; id \"x\";\n")).good, 0);
+  TempDir dir;  // a position that cannot be set up is not symmetric
+  EXPECT_EQ(
+      board->runEvalTestSuite(dir.write("k.epd", "8/8/8/8/8/8/8/8 w - - bm Ke2; id \"x\";\n")).good,
+      0);
 }
 
 TEST(TestSuites, PerftSuite) {
@@ -95,7 +102,8 @@ TEST(TestSuites, PerftSuite) {
   std::string cut;
   for (std::string line; std::getline(in, line);) {
     size_t end = 0;
-    for (int fields = 0; fields < 4 && end != std::string::npos; fields++) end = line.find(';', end + 1);
+    for (int fields = 0; fields < 4 && end != std::string::npos; fields++)
+      end = line.find(';', end + 1);
     cut += line.substr(0, end == std::string::npos ? line.size() : end - 1) + "\n";
   }
   TempDir dir;
@@ -107,8 +115,9 @@ TEST(TestSuites, PerftSuite) {
   const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 ";
   std::string many = start;
   for (int d = 1; d <= 17; d++) many += ";D1 20 ";
-  score = board->runPerftSuite(dir.write("edges.epd", start + ";D1 20 ;D2 400\n" + start + ";D1 20 ;D2 400\r\n" +
-      "8/8 w - - ;D1 0\n" + start + ";D1 21\n" + start + "\n" + many + "\n" + start + ";D1 20 ;D2 400"));
+  score = board->runPerftSuite(dir.write(
+      "edges.epd", start + ";D1 20 ;D2 400\n" + start + ";D1 20 ;D2 400\r\n" + "8/8 w - - ;D1 0\n" +
+                       start + ";D1 21\n" + start + "\n" + many + "\n" + start + ";D1 20 ;D2 400"));
   EXPECT_EQ(score.good * 10 + score.total, 37);
   EXPECT_FALSE(board->runPerftSuite(dir.path + "/missing.epd").read);
 }
@@ -121,7 +130,8 @@ TEST(GameReplay, PlaysLoadsAndSaves) {
   EXPECT_EQ(board->gameLength, 0u);
   // Ke3 names no legal move: it is skipped, and the later texts are read
   // on the position without it. Texts are cut to the record's 7.
-  ASSERT_EQ(board->loadGameLibrary(dir.write("g.pgn", "1. e4 e5 2. Ke3 Nf3 3. Nc6 Bb5!!?!?! 1-0\n")), 1);
+  ASSERT_EQ(
+      board->loadGameLibrary(dir.write("g.pgn", "1. e4 e5 2. Ke3 Nf3 3. Nc6 Bb5!!?!?! 1-0\n")), 1);
   ASSERT_EQ(board->loadGameLibrary(dir.path + "/g.pgn"), 1);
   ASSERT_EQ(board->gameLibrary.gameList.size(), 1u);
   const NodeFields start(board->currentNode);
@@ -131,7 +141,8 @@ TEST(GameReplay, PlaysLoadsAndSaves) {
   EXPECT_EQ(std::string(board->gameRecord[2].text) + board->gameRecord[4].text, "Nf3Bb5!!?!");
   for (int i = 0; i < 5; i++) EXPECT_EQ(board->nextMove(), 1);
   EXPECT_EQ(board->currentNode.hashKey,
-            boardAt("r1bqkbnr/pppp1ppp/2n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 3 3")->currentNode.hashKey);
+            boardAt("r1bqkbnr/pppp1ppp/2n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 3 3")
+                ->currentNode.hashKey);
   // Only the tag section is saved; failures say so.
   EXPECT_EQ(board->playGame(board->gameLibrary.gameList.front()), 1);
   ASSERT_EQ(board->saveGame(dir.path + "/saved.pgn"), 1);

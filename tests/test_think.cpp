@@ -32,9 +32,10 @@ const char* BLACK_TO_MOVE = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQ
 // hit at another, or (readCommands) the commands waiting on standard input.
 class RecordingBoard : public TestBoard {
 public:
-  std::vector<PLine> lines;   // the reported lines, one per iteration
+  std::vector<PLine> lines;  // the reported lines, one per iteration
   std::vector<int> finishCodes;
-  int starts = 0, clears = 0, stopAtDepth = 0, stopCode = STOP_PLAY, hitAtDepth = 0, announceDepth = 0;
+  int starts = 0, clears = 0, stopAtDepth = 0, stopCode = STOP_PLAY, hitAtDepth = 0,
+      announceDepth = 0;
   bool readCommands = false;
 
   void onComputerStartPlaying() override { starts++; }
@@ -61,7 +62,8 @@ public:
   }
 };
 
-std::unique_ptr<RecordingBoard> thinkBoard(const char* fen = START, int mode = MODE_DEPTH, int value = 0) {
+std::unique_ptr<RecordingBoard> thinkBoard(const char* fen = START, int mode = MODE_DEPTH,
+                                           int value = 0) {
   auto board = newBoard<RecordingBoard>(fen, 4);
   board->setEngineSearchMode(mode, value, 0);
   return board;
@@ -116,15 +118,16 @@ void expectPlayedMove(RecordingBoard& board, RecordingBoard& before) {
   if (board.ponderMove) {
     EXPECT_TRUE(isLegal(board.currentNode, board.ponderMove));
   }
-  for (const PLine& line : board.lines) EXPECT_EQ(legalPrefix(before.currentNode, line), line.count);
+  for (const PLine& line : board.lines)
+    EXPECT_EQ(legalPrefix(before.currentNode, line), line.count);
 }
 
 }  // namespace
 
 TEST(Think, FixedDepthReportsEachIterationWithLegalLines) {
-  for (const char* fen : {START, KIWIPETE, "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-                          "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
-                          BLACK_TO_MOVE}) {
+  for (const char* fen :
+       {START, KIWIPETE, "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+        "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1", BLACK_TO_MOVE}) {
     SCOPED_TRACE(fen);
     auto board = thinkBoard(fen, MODE_DEPTH, 5), before = thinkBoard(fen);
     board->useBook = 0;
@@ -175,7 +178,7 @@ TEST(Think, LimitsStillPlayALegalMove) {
   EXPECT_GE(used, 135000u);
   EXPECT_LT(used, 135000u + lateness);
   expectPlayedMove(*board, *before);
-  EXPECT_GE(board->lines.size(), 1u);   // the first iteration always ends
+  EXPECT_GE(board->lines.size(), 1u);  // the first iteration always ends
   // The clock of the side to move: 1 s + 10 ms allows 35 ms.
   for (const char* fen : {KIWIPETE, BLACK_TO_MOVE}) {
     board = thinkBoard(fen);
@@ -233,7 +236,8 @@ TEST(Think, BookAnswersWithoutSearch) {
   const ChessMove e4 = findMove(board->currentNode, "e2e4");
   // The book's word lacks the double-push flag: the legal move it names is
   // played as generated, with stop code 1 and no expected reply.
-  board->openingBook.addNode(board->currentNode.hashKey, ChessMove(e4 & ~MOVE_DOUBLE_PUSH), 5, 40, 30);
+  board->openingBook.addNode(board->currentNode.hashKey, ChessMove(e4 & ~MOVE_DOUBLE_PUSH), 5, 40,
+                             30);
   board->ponderMove = findMove(board->currentNode, "d2d4");
   countNodes = 12345;
   think(*board);
@@ -244,10 +248,11 @@ TEST(Think, BookAnswersWithoutSearch) {
   EXPECT_EQ(board->ponderMove, 0u);
   EXPECT_EQ(board->finishCodes, std::vector<int>{STOP_PLAY});
   EXPECT_EQ(board->nextPlayers, 1);
-  EXPECT_EQ(board->currentNode.enPassantFile, 5);   // the double push
+  EXPECT_EQ(board->currentNode.enPassantFile, 5);  // the double push
   // En passant from the book, recorded without " e.p".
   board = thinkBoard("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
-  board->openingBook.addNode(board->currentNode.hashKey, findMove(board->currentNode, "e5d6"), 1, 0, 0);
+  board->openingBook.addNode(board->currentNode.hashKey, findMove(board->currentNode, "e5d6"), 1, 0,
+                             0);
   think(*board);
   EXPECT_STREQ(board->gameRecord[0].text, "exd6");
   EXPECT_TRUE(board->lines.empty());
@@ -280,13 +285,15 @@ TEST(Think, BookIsSkippedWhenItsMoveIsIllegalOrTheThinkMustNotEnd) {
   expectPlayedMove(*board, *thinkBoard(START));
   // Not in infinite analysis, nor after 19 plies of game record.
   board = thinkBoard(START, MODE_INFINITE);
-  board->openingBook.addNode(board->currentNode.hashKey, findMove(board->currentNode, "e2e4"), 5, 0, 0);
+  board->openingBook.addNode(board->currentNode.hashKey, findMove(board->currentNode, "e2e4"), 5, 0,
+                             0);
   board->stopAtDepth = 2;
   think(*board);
   EXPECT_EQ(board->lines.size(), 2u);
   board = thinkBoard(START, MODE_DEPTH, 2);
   for (int i = 0; i < 5; i++) ASSERT_TRUE(playMoves(*board, {"g1f3", "g8f6", "f3g1", "f6g8"}));
-  board->openingBook.addNode(board->currentNode.hashKey, findMove(board->currentNode, "e2e4"), 5, 0, 0);
+  board->openingBook.addNode(board->currentNode.hashKey, findMove(board->currentNode, "e2e4"), 5, 0,
+                             0);
   think(*board);
   EXPECT_EQ(board->lines.size(), 2u);
 }
@@ -298,9 +305,9 @@ TEST(Ponder, StopTakesThePonderedMoveBack) {
   think(*board, 1);
   EXPECT_EQ(board->lines.size(), 2u);
   EXPECT_EQ(board->finishCodes, std::vector<int>{STOP_PONDER});
-  EXPECT_EQ(board->gameLength, 1u);   // only 1. e4 is left
+  EXPECT_EQ(board->gameLength, 1u);  // only 1. e4 is left
   EXPECT_EQ(board->currentNode.sideToMove, (u32)BLACK);
-  EXPECT_EQ(board->nextPlayers, 1);   // from taking the move back only
+  EXPECT_EQ(board->nextPlayers, 1);  // from taking the move back only
   EXPECT_EQ(board->ponderSearch + board->computerThinking, 0);
 }
 
@@ -375,18 +382,20 @@ TEST(Ponder, WaitsAtTheDepthBoundWithoutSpinning) {
     const char* command;
     long finish, reports, record;
   } cases[] = {
-      {"ponder", "ponderhit", STOP_PLAY, 3, 3},   // e4 e5 and the engine's move
-      {"ponder", "stop", STOP_PONDER, 3, 1},      // the pondered move taken back
+      {"ponder", "ponderhit", STOP_PLAY, 3, 3},  // e4 e5 and the engine's move
+      {"ponder", "stop", STOP_PONDER, 3, 1},     // the pondered move taken back
       {"infinite", "stop", STOP_PLAY, 3, 1},
   };
   for (const auto& c : cases) {
     setenv(CHILD_ENV, c.scenario, 1);
     testsupport::ChildProcess child("/proc/self/exe", {"--gtest_filter=PonderChild.WaitingThink"});
     unsetenv(CHILD_ENV);
-    EXPECT_TRUE(child.readUntilPrefix("bound", testsupport::Millis(20000)).has_value()) << child.stderrText();
+    EXPECT_TRUE(child.readUntilPrefix("bound", testsupport::Millis(20000)).has_value())
+        << child.stderrText();
     usleep(300000);
     child.writeLine(c.command);
-    const std::string result = child.readUntilPrefix("result", testsupport::Millis(20000)).value_or("");
+    const std::string result =
+        child.readUntilPrefix("result", testsupport::Millis(20000)).value_or("");
     EXPECT_TRUE(child.wait(testsupport::Millis(20000)).success());
     EXPECT_EQ(field(result, "finish"), c.finish) << result;
     EXPECT_EQ(field(result, "reports"), c.reports) << result;

@@ -16,19 +16,28 @@ TEST(ClockBudget, PublishedFiguresAndMends) {
     i32 incrementMs, movesToGo;
     u32 budget;
   } cases[] = {
-      {300000, 0, 40, 7500000},   {300000, 0, 1, 150000000},   {300000, 1000, 0, 8500000},
-      {300000, 0, 0, 7500000},    {300000, -500, 0, 7500000},
-      {300000, 1000, 40, 7500000},   // the increment counts only without a move count
+      {300000, 0, 40, 7500000},
+      {300000, 0, 1, 150000000},
+      {300000, 1000, 0, 8500000},
+      {300000, 0, 0, 7500000},
+      {300000, -500, 0, 7500000},
+      {300000, 1000, 40, 7500000},  // the increment counts only without a move count
       // Never more than half the clock: the increment comes after the move.
-      {500, 1000, 0, 250000},     {1000, 10, 0, 35000},
+      {500, 1000, 0, 250000},
+      {1000, 10, 0, 35000},
       // A used-up clock gets the smallest budget.
-      {0, 0, 0, MIN_CLOCK_BUDGET}, {-2500, 1000, 0, MIN_CLOCK_BUDGET},
-      {-1, 0, 1, MIN_CLOCK_BUDGET}, {std::nanf(""), 0, 40, MIN_CLOCK_BUDGET},
+      {0, 0, 0, MIN_CLOCK_BUDGET},
+      {-2500, 1000, 0, MIN_CLOCK_BUDGET},
+      {-1, 0, 1, MIN_CLOCK_BUDGET},
+      {std::nanf(""), 0, 40, MIN_CLOCK_BUDGET},
       // A negative move count counts as none.
-      {300000, 1000, -3, 8500000}, {300000, 0, INT32_MIN, 7500000},
+      {300000, 1000, -3, 8500000},
+      {300000, 0, INT32_MIN, 7500000},
       // Saturated to 32 bits instead of wrapping; just inside the range.
-      {1e9f, 0, 40, TIME_LIMIT_NONE}, {1e9f, INT32_MAX, 0, TIME_LIMIT_NONE},
-      {3.0e38f, 0, 0, TIME_LIMIT_NONE}, {inf, 0, 2, TIME_LIMIT_NONE},
+      {1e9f, 0, 40, TIME_LIMIT_NONE},
+      {1e9f, INT32_MAX, 0, TIME_LIMIT_NONE},
+      {3.0e38f, 0, 0, TIME_LIMIT_NONE},
+      {inf, 0, 2, TIME_LIMIT_NONE},
       {8000000, 0, 2, 4000000000u},
   };
   for (const auto& c : cases)
@@ -37,14 +46,16 @@ TEST(ClockBudget, PublishedFiguresAndMends) {
   for (int moves = 0; moves <= 3; moves++)
     for (float clock : {1.0f, 10.0f, 999.0f, 60000.0f})
       for (int inc : {0, 10, 5000, 2000000000})
-        EXPECT_LE(clockBudget(clock, inc, moves), (u32)(clock * 1000.0f / 2.0f)) << clock << " " << inc;
+        EXPECT_LE(clockBudget(clock, inc, moves), (u32)(clock * 1000.0f / 2.0f))
+            << clock << " " << inc;
   EXPECT_LT(MIN_CLOCK_BUDGET, 10000u);
 }
 
 TEST(ThinkBudget, EveryMode) {
   // A fixed move time keeps a tenth, at most 25 ms.
-  const u32 moveTimes[][2] = {{5000000, 4975000}, {250000, 225000}, {100000, 90000}, {10, 9},
-                              {0, 0}, {4294967295u, 4294942295u}};
+  const u32 moveTimes[][2] = {
+      {5000000, 4975000},        {250000, 225000}, {100000, 90000}, {10, 9}, {0, 0},
+      {4294967295u, 4294942295u}};
   for (const auto& m : moveTimes) EXPECT_EQ(moveTimeLimit(m[0]), m[1]) << m[0];
 
   ThinkSettings s = {MODE_DEPTH, 8, 64, 5000000, 7500, 300000.0f, 0, 40};
@@ -52,10 +63,16 @@ TEST(ThinkBudget, EveryMode) {
     int mode;
     u32 timeLimit;
     int depthBound;
-  } modes[] = {{MODE_DEPTH, 7500, 8},   // the clock plays no part
-               {MODE_NODES, 7500, 64},         {MODE_MOVETIME, 4975000, 64},
-               {MODE_CLOCK, 7500000, 64},      {MODE_INFINITE, TIME_LIMIT_NONE, 64},
-               {2, 7500, 64}, {4, 7500, 64}, {6, 7500, 64}, {8, 7500, 64}, {-1, 7500, 64}};
+  } modes[] = {{MODE_DEPTH, 7500, 8},  // the clock plays no part
+               {MODE_NODES, 7500, 64},
+               {MODE_MOVETIME, 4975000, 64},
+               {MODE_CLOCK, 7500000, 64},
+               {MODE_INFINITE, TIME_LIMIT_NONE, 64},
+               {2, 7500, 64},
+               {4, 7500, 64},
+               {6, 7500, 64},
+               {8, 7500, 64},
+               {-1, 7500, 64}};
   for (const auto& m : modes) {
     s.searchMode = m.mode;
     const ThinkBudget b = thinkBudget(s);

@@ -52,7 +52,8 @@ std::string run(std::vector<std::string> args, int exitCode, bool smallTable = t
   testsupport::SpawnOptions options;
   if (smallTable) options.workingDir = dir.path;
   CommandResult r = testsupport::runCommand(args, std::chrono::seconds(60), std::string(), options);
-  EXPECT_TRUE(r.status.exited && (exitCode < 0 || r.status.code == exitCode)) << r.status.describe() << r.err;
+  EXPECT_TRUE(r.status.exited && (exitCode < 0 || r.status.code == exitCode))
+      << r.status.describe() << r.err;
   if (exitCode >= 0) {
     EXPECT_EQ(r.err, "");
   }
@@ -71,24 +72,32 @@ TEST(ToolsCli, PerftAndDivideOutput) {
   // Without a configuration file: the default table.
   EXPECT_EQ(run({"-perft", "4"}, 1, false),
             lines({HEADER,
-                   " 1.           20            0            0            0            0            0            0",
-                   " 2.          400            0            0            0            0            0            0",
-                   " 3.         8902           34            0           12            0            0            0",
-                   " 4.       197281         1576            0          469            8            0            0"}));
+                   " 1.           20            0            0            0            0           "
+                   " 0            0",
+                   " 2.          400            0            0            0            0           "
+                   " 0            0",
+                   " 3.         8902           34            0           12            0           "
+                   " 0            0",
+                   " 4.       197281         1576            0          469            8           "
+                   " 0            0"}));
   EXPECT_EQ(run({"-perft", "3", "-fen", KIWIPETE}, 1),
             lines({HEADER,
-                   " 1.           48            8            0            0            0            0            2",
-                   " 2.         2039          351            1            3            0            0           91",
-                   " 3.        97862        17102           45          993            1            0         3162"}));
+                   " 1.           48            8            0            0            0           "
+                   " 0            2",
+                   " 2.         2039          351            1            3            0           "
+                   " 0           91",
+                   " 3.        97862        17102           45          993            1           "
+                   " 0         3162"}));
   // A depth with trailing text reads as its number.
-  EXPECT_EQ(run({"-perft", "1x"}, 1),
-            lines({HEADER,
-                   " 1.           20            0            0            0            0            0            0"}));
+  EXPECT_EQ(run({"-perft", "1x"}, 1), lines({HEADER,
+                                             " 1.           20            0            0           "
+                                             " 0            0            0            0"}));
   // Divide: the legal first moves in generation order.
   std::istringstream out(run({"-divide", "2"}, 1));
   std::vector<std::string> rows;
   unsigned long long sum = 0;
-  for (std::string row; std::getline(out, row); sum += std::stoull(row.substr(15))) rows.push_back(row);
+  for (std::string row; std::getline(out, row); sum += std::stoull(row.substr(15)))
+    rows.push_back(row);
   ASSERT_EQ(rows.size(), 20u);
   EXPECT_EQ(rows[0], "      Nb1-a3 :           20");
   EXPECT_EQ(rows[19], "       h2-h4 :           20");
@@ -114,9 +123,12 @@ TEST(ToolsCli, DepthsOutsideTheRangeAndOtherArguments) {
     EXPECT_EQ(run({"-divide", depth}, 1), "") << depth;
   // Argument lists that name no tool start no count, and end cleanly when
   // no input comes.
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"-perft"}, {"-perft", "2", "-fen"}, {"-perft", "2", "-xen", KIWIPETE},
-           {"-divide", "2", "-fen", KIWIPETE, "extra"}, {"-Perft", "2"}}) {
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{"-perft"},
+                                             {"-perft", "2", "-fen"},
+                                             {"-perft", "2", "-xen", KIWIPETE},
+                                             {"-divide", "2", "-fen", KIWIPETE, "extra"},
+                                             {"-Perft", "2"}}) {
     const std::string out = run(args, -1);
     EXPECT_EQ(out.find("depth |"), std::string::npos) << out;
     EXPECT_EQ(out.find(" : "), std::string::npos) << out;
@@ -137,14 +149,14 @@ TEST(ConfigFile, ReadsKeysOfTheSectionAsWritten) {
     return size;
   };
   EXPECT_EQ(hash("Hash=1\n[Other]\nHash=2\n[Engine]\nBook=1\nHash=64MB\nHash=32\n"), 64);
-  EXPECT_EQ(hash("[Engine]\nHash =16\n"), 128);   // "Hash " is another key
+  EXPECT_EQ(hash("[Engine]\nHash =16\n"), 128);  // "Hash " is another key
   EXPECT_EQ(hash("[Engine]\r\nHash=16\r\n"), 16);
   EXPECT_EQ(hash("[Engine]\nHash=abc\n"), 0);
   EXPECT_EQ(hash("[Engine]\nHash= 24 \n"), 24);
-  EXPECT_EQ(hash("[Engine]\n[Other]\nHash=12\n"), 12);   // the wanted section goes on
-  EXPECT_EQ(hash("[\n[Engine\nHash=12\n"), 128);          // no wanted header at all
+  EXPECT_EQ(hash("[Engine]\n[Other]\nHash=12\n"), 12);  // the wanted section goes on
+  EXPECT_EQ(hash("[\n[Engine\nHash=12\n"), 128);        // no wanted header at all
   EXPECT_EQ(hash("[Engine]\nHash=99999999999999999999\n"), 2147483647);
-  EXPECT_EQ(hash("[Engine]\nHash=4\tx\n"), 4);            // control bytes end a line
+  EXPECT_EQ(hash("[Engine]\nHash=4\tx\n"), 4);  // control bytes end a line
   // A line longer than the read buffer is read in pieces, never past it;
   // a high byte ends the value.
   EXPECT_EQ(hash("[Engine]\nBookFile=" + std::string(600, 'x') + "\nHash=8\n"), 8);
@@ -157,8 +169,8 @@ TEST(ConfigFile, ReadsKeysOfTheSectionAsWritten) {
   EXPECT_EQ(ReadFileConfigString(name, "Engine", "Missing", value), 0);
   EXPECT_STREQ(value, "my b");
   int n = 7;
-  EXPECT_EQ(ReadFileConfigInt(name, "engine", "Hash", &n), 0);   // case-sensitive
+  EXPECT_EQ(ReadFileConfigInt(name, "engine", "Hash", &n), 0);  // case-sensitive
   EXPECT_EQ(n, 7);
   unlink(name);
-  EXPECT_EQ(ReadFileConfigInt(name, "Engine", "Hash", &n), 0);   // no file
+  EXPECT_EQ(ReadFileConfigInt(name, "Engine", "Hash", &n), 0);  // no file
 }

@@ -211,7 +211,8 @@ TEST_F(UciHandlers, BestMoveIsTheMoveTheThinkPlayed) {
   board->onComputerFinishPlaying(STOP_ABORT);
   EXPECT_EQ(asknewgame, 0);
   EXPECT_EQ(board->curMoveIndex, 0u);
-  EXPECT_EQ(GetCapturedStdout(), "bestmove e2e4 ponder e7e5\nbestmove e7e5\nbestmove g1f3\nbestmove 0000\n");
+  EXPECT_EQ(GetCapturedStdout(),
+            "bestmove e2e4 ponder e7e5\nbestmove e7e5\nbestmove g1f3\nbestmove 0000\n");
 }
 
 }  // namespace

@@ -69,8 +69,8 @@ TEST(UciProtocol, IdentificationExactLinesAndTheFirstLine) {
   auto run = runProgram("\n\nuci\nisready\nquit\n");
   EXPECT_TRUE(endedCleanly(run.status)) << run.status.describe();
   EXPECT_NE(run.out.find("uciok\nreadyok\n"), std::string::npos) << run.out;
-  for (const char* input : {"uci\r\nisready\n", "UCI\nisready\n", " uci\nisready\n",
-                            "hello\nuci\n", "\x01\xff\nuci\n", ""}) {
+  for (const char* input : {"uci\r\nisready\n", "UCI\nisready\n", " uci\nisready\n", "hello\nuci\n",
+                            "\x01\xff\nuci\n", ""}) {
     run = runProgram(input);
     EXPECT_TRUE(endedCleanly(run.status)) << run.status.describe();
     EXPECT_EQ(run.out, kBanner + "\n") << "input " << input;
@@ -81,7 +81,8 @@ TEST(UciProtocol, IdentificationExactLinesAndTheFirstLine) {
 TEST(UciProtocol, EndOfInputAndQuitEndTheProgram) {
   // A think with a limit finishes at the end of input, and the lines
   // behind it still run.
-  auto run = runProgram("uci\nposition startpos\ngo depth 4\nposition startpos moves e2e4\ngo depth 2\n");
+  auto run =
+      runProgram("uci\nposition startpos\ngo depth 4\nposition startpos moves e2e4\ngo depth 2\n");
   EXPECT_TRUE(endedCleanly(run.status)) << run.status.describe();
   size_t first = run.out.find("bestmove ");
   ASSERT_NE(first, std::string::npos) << run.out;
@@ -118,15 +119,18 @@ TEST(UciProtocol, AThinkAnswersIsReadyAndStopsAtOnceOnStop) {
   // at once and no "bestmove" comes; "stop" then brings it.
   const Lines fens = {kMiddlegame, kEndgame, kMated};
   auto sessions = startSessions(fens.size());
-  for (size_t i = 0; i < fens.size(); i++) sessions[i]->sendAll({"position fen " + fens[i], "go infinite"});
+  for (size_t i = 0; i < fens.size(); i++)
+    sessions[i]->sendAll({"position fen " + fens[i], "go infinite"});
   std::vector<Answer> answers(fens.size());
   for (int round = 0; round < 6; round++) {
     pause(500);
     for (size_t i = 0; i < fens.size(); i++)
-      ASSERT_TRUE(sessions[i]->ready(scaled(1000), &answers[i].infos)) << "readyok late: " << fens[i];
+      ASSERT_TRUE(sessions[i]->ready(scaled(1000), &answers[i].infos))
+          << "readyok late: " << fens[i];
   }
   for (size_t i = 0; i < fens.size(); i++) {
-    for (const auto& l : answers[i].infos) EXPECT_FALSE(startsWith(l, "bestmove")) << fens[i] << ": " << l;
+    for (const auto& l : answers[i].infos)
+      EXPECT_FALSE(startsWith(l, "bestmove")) << fens[i] << ": " << l;
     sessions[i]->send("stop");
     Answer a = sessions[i]->waitBestMove(scaled(2000));
     a.infos.insert(a.infos.begin(), answers[i].infos.begin(), answers[i].infos.end());
@@ -136,9 +140,9 @@ TEST(UciProtocol, AThinkAnswersIsReadyAndStopsAtOnceOnStop) {
   // machine busy with other work a single answer may be held up, so the
   // median is held to 50 ms and each one to a generous bound.
   Session& s = *sessions[0];
-  for (const char* go : {"go movetime 600000", "go ponder", "go wtime 3600000 btime 3600000",
-                         "go wtime 600000 btime 600000 movestogo 1", "go depth 60",
-                         "go nodes 1000000000000"}) {
+  for (const char* go :
+       {"go movetime 600000", "go ponder", "go wtime 3600000 btime 3600000",
+        "go wtime 600000 btime 600000 movestogo 1", "go depth 60", "go nodes 1000000000000"}) {
     s.sendAll({std::string("position fen ") + kMiddlegame, go});
     pause(200);
     s.send("stop");
@@ -254,7 +258,8 @@ TEST(UciProtocol, LinesDuringAThinkWaitForItsEndUciNewGameAbortsIt) {
   s.sendAll({std::string("position fen ") + kMiddlegame, "go infinite"});
   pause(200);
   // These change the board or the tables: they run after the think, in order.
-  s.sendAll({"position startpos moves e2e4", "perft 1", "setoption name Hash value 8", "go depth 2", "uci"});
+  s.sendAll({"position startpos moves e2e4", "perft 1", "setoption name Hash value 8", "go depth 2",
+             "uci"});
   EXPECT_TRUE(s.silentFor("bestmove", Millis(300)));
   EXPECT_TRUE(s.ready(scaled(1000)));
   s.send("stop");
@@ -305,14 +310,16 @@ TEST(UciProtocol, PerftDivideAndOptions) {
   // Missing, zero, negative or too large depths: the header or nothing.
   s.sendAll({"perft", "perft 0", "perft -2", "perft 64", "perft 99999999999999", "divide",
              "divide 0", "divide -1", "divide 65"});
-  for (const auto& l : s.linesBefore("isready", "readyok")) EXPECT_TRUE(startsWith(l, "depth |")) << l;
+  for (const auto& l : s.linesBefore("isready", "readyok"))
+    EXPECT_TRUE(startsWith(l, "depth |")) << l;
 
   // Hash is held to what the table accepts and the game stays; a missing
   // book is reported; unknown options and malformed lines get no reply.
   s.sendAll({"position startpos moves e2e4", "setoption name Hash value 0",
              "setoption name Hash value 99999999999999999999"});
   EXPECT_EQ(perftOne(s), "20");
-  s.sendAll({"setoption name Book File value /nonexistent/book.bin", "setoption name OwnBook value true"});
+  s.sendAll({"setoption name Book File value /nonexistent/book.bin",
+             "setoption name OwnBook value true"});
   EXPECT_TRUE(s.waitFor("info string book file not found", Millis(5000)));
   s.sendAll({"setoption name OwnBook value false", "setoption name Foo value 1", "setoption",
              "setoption name", "setoption Hash value 8", "setoption name Hash", "debug on"});

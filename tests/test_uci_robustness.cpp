@@ -20,33 +20,66 @@ const int kLinesPerState = 1000;
 // Commands whose every prefix is harmless: none starts a think that only a
 // command could end, or one that takes long.
 const std::vector<std::string> kCommands = {
-    "uci", "isready", "stop", "ponderhit", "ucinewgame", "debug on", "position startpos",
+    "uci",
+    "isready",
+    "stop",
+    "ponderhit",
+    "ucinewgame",
+    "debug on",
+    "position startpos",
     "position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5",
     "position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1 moves e1g1",
-    "position fen 8/P6k/8/8/8/8/6K1/8 w - - 0 1 moves a7a8n", "position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1",
-    "go depth 2", "go nodes 300", "go movetime 20", "go wtime 50 btime 60 winc 5 binc 5 movestogo 3",
-    "go depth 3 searchmoves e2e4 d2d4", "perft 2", "divide 2", "setoption name Hash value 3",
-    "setoption name Ponder value true", "setoption name Ponder value false",
-    "setoption name OwnBook value true", "setoption name OwnBook value false",
+    "position fen 8/P6k/8/8/8/8/6K1/8 w - - 0 1 moves a7a8n",
+    "position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1",
+    "go depth 2",
+    "go nodes 300",
+    "go movetime 20",
+    "go wtime 50 btime 60 winc 5 binc 5 movestogo 3",
+    "go depth 3 searchmoves e2e4 d2d4",
+    "perft 2",
+    "divide 2",
+    "setoption name Hash value 3",
+    "setoption name Ponder value true",
+    "setoption name Ponder value false",
+    "setoption name OwnBook value true",
+    "setoption name OwnBook value false",
     "setoption name Book File value /etc/passwd"};
 
 // Lines built to hurt: bad FENs, illegal and malformed moves, numbers far
 // outside every range, in places where they cannot make a think long.
 const std::vector<std::string> kHostile = {
-    "position fen", "position fen 8/8/8/8/8/8/8/8 w - - 0 1",
+    "position fen",
+    "position fen 8/8/8/8/8/8/8/8 w - - 0 1",
     "position fen kkkkkkkk/8/8/8/8/8/8/KKKKKKKK w - - 0 1",
     "position fen rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNR x KQkq e9 999999999999 -5",
     "position fen 4k3/8/8/8/8/8/8/4K2R w KQkqKQkq - 0 1 moves e1g1 e1c1",
     "position fen QQQQQQQQ/QQQQQQQQ/QQQQQQQQ/QQQQQQQQ/QQQQQQQQ/QQQQQQQQ/QQQQQQQQ/K6k w - - 0 1",
     "position fen 3qk3/PPPPPPPP/8/8/8/8/pppppppp/3QK3 w - - 0 1",
-    "position startpos moves e2e4 e2e4", "position startpos moves e2e4q e2e9 a0a1 i2i4 e2",
-    "position startpos moves 0000 e2e4", "position startpos moves e1g1",
-    "go nodes -99999999999999999999", "go movetime -1", "go movetime 0", "go depth -99999999999",
-    "go depth ", "go wtime -99999999999999999999999 btime -5 winc -9 binc 99999999999999 movestogo 1",
-    "go movetime 99999999999999999999 depth 1", "go nodes 99999999999999999999 movetime 30",
-    "go searchmoves a1a1 h8h8 mate 99999999999", "perft 99999999999999999999", "perft -99999",
-    "divide 65", "setoption name Hash value -1", "setoption name Hash value x",
-    "setoption name  value", "isready\r", "stop\r", "QUIT", " quit", "quitx", "go\tdepth 1"};
+    "position startpos moves e2e4 e2e4",
+    "position startpos moves e2e4q e2e9 a0a1 i2i4 e2",
+    "position startpos moves 0000 e2e4",
+    "position startpos moves e1g1",
+    "go nodes -99999999999999999999",
+    "go movetime -1",
+    "go movetime 0",
+    "go depth -99999999999",
+    "go depth ",
+    "go wtime -99999999999999999999999 btime -5 winc -9 binc 99999999999999 movestogo 1",
+    "go movetime 99999999999999999999 depth 1",
+    "go nodes 99999999999999999999 movetime 30",
+    "go searchmoves a1a1 h8h8 mate 99999999999",
+    "perft 99999999999999999999",
+    "perft -99999",
+    "divide 65",
+    "setoption name Hash value -1",
+    "setoption name Hash value x",
+    "setoption name  value",
+    "isready\r",
+    "stop\r",
+    "QUIT",
+    " quit",
+    "quitx",
+    "go\tdepth 1"};
 
 class Fuzzer {
 public:
@@ -122,11 +155,13 @@ TEST(UciRobustness, HostileLinesInEveryState) {
   Lines out;
   // Idle, during a timed think, an infinite think and a ponder search: each
   // time the engine must still answer and play.
-  for (const char* start : {"", "go movetime 3000", "go infinite", "go ponder wtime 5000 btime 5000"}) {
+  for (const char* start :
+       {"", "go movetime 3000", "go infinite", "go ponder wtime 5000 btime 5000"}) {
     s.sendAll({std::string("position fen ") + kMiddlegame, start});
     for (int i = 0; i < kLinesPerState; i++) {
-      ASSERT_TRUE(s.send(f.line())) << "engine stopped reading: "
-                                    << s.child().wait(Millis(1000)).describe() << s.child().stderrText();
+      ASSERT_TRUE(s.send(f.line()))
+          << "engine stopped reading: " << s.child().wait(Millis(1000)).describe()
+          << s.child().stderrText();
       while (auto l = s.child().readLine(Millis(0))) out.push_back(*l);
     }
     ASSERT_TRUE(s.ready(Millis(20000), &out)) << "no readyok after the lines, " << start;

@@ -11,7 +11,8 @@ namespace {
 
 TEST(WinboardReaders, MoveTextsClocksAndMovesToGo) {
   // Four or five characters whose first four are two squares.
-  for (const char* move : {"e2e4", "a1h8", "e7e8q", "h2h1x"}) EXPECT_TRUE(isWinboardMoveText(move)) << move;
+  for (const char* move : {"e2e4", "a1h8", "e7e8q", "h2h1x"})
+    EXPECT_TRUE(isWinboardMoveText(move)) << move;
   for (const char* other : {"", "e2e", "e2e4q5", "i2e4", "e9e4", "E2E4", "ping", "e2-e4"})
     EXPECT_FALSE(isWinboardMoveText(other)) << other;
   // Centiseconds, never negative, beyond 32 bits.

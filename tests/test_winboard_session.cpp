@@ -33,7 +33,8 @@ TEST(WinboardSession, FeatureLinePingAndAGameUnderTheClock) {
     Lines thinking;
     std::string reply = s.waitMove(scaled(5000), &thinking);
     EXPECT_FALSE(thinking.empty()) << "no thinking output with post";
-    for (const auto& t : thinking) EXPECT_TRUE(!startsWith(t, "Illegal") && r.legalLine(pvOf(t))) << t;
+    for (const auto& t : thinking)
+      EXPECT_TRUE(!startsWith(t, "Illegal") && r.legalLine(pvOf(t))) << t;
     ASSERT_TRUE(r.play(reply)) << "reply " << reply << " to " << user;
   }
   // A refused move is answered and changes nothing.
@@ -136,7 +137,9 @@ TEST(WinboardSession, AnalysisFollowsMovesAndExitsSilently) {
   Referee r;
   ASSERT_TRUE(r.play("e2e4"));
   Lines said = s.ping(1);
-  auto analysedAfterE4 = [&](const std::string& l) { return startsWith(l, "3 ") && r.legalLine(pvOf(l)); };
+  auto analysedAfterE4 = [&](const std::string& l) {
+    return startsWith(l, "3 ") && r.legalLine(pvOf(l));
+  };
   bool found = std::any_of(said.begin(), said.end(), analysedAfterE4) ||
                s.child().readUntil(analysedAfterE4, scaled(10000)).has_value();
   ASSERT_TRUE(found) << "no analysis of the position after e2e4";

@@ -25,7 +25,7 @@ TEST(MersenneTwister, PublishedOutputs) {
   for (unsigned long e : {1067595299UL, 955945823UL, 477289528UL, 4107218783UL, 4228976476UL})
     EXPECT_EQ(genrand_int32(), e);
   for (int i = 5; i < 1000; i++) genrand_int32();
-  EXPECT_NEAR(genrand_real2(), 0.76275443, 5e-9);   // the 1001st output, as a real in [0,1)
+  EXPECT_NEAR(genrand_real2(), 0.76275443, 5e-9);  // the 1001st output, as a real in [0,1)
   // init_genrand seeds the same generator as std::mt19937.
   for (unsigned long seed : {5489UL, 0xdeadbeefUL}) {
     std::mt19937 reference((std::mt19937::result_type)seed);

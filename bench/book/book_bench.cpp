@@ -71,26 +71,28 @@ int main(int argc, char** argv) {
     fprintf(stderr, "cannot write %s\n", pgn.c_str());
     return 1;
   }
-  printf("PGN: %u games of %u plies, seed %u, %zu bytes, written in %.1f s\n", games, PLIES,
-         SEED, contents(pgn).size(), secondsSince(start));
+  printf("PGN: %u games of %u plies, seed %u, %zu bytes, written in %.1f s\n", games, PLIES, SEED,
+         contents(pgn).size(), secondsSince(start));
 
   bool allIdentical = true;
   for (int count : {1, 3}) {
     const std::string book = dir + "/book" + std::to_string(count) + ".bin";
     const std::string reference = dir + "/stepwise" + std::to_string(count) + ".bin";
     double seconds = 0, peakMB = 0;
-    const int status = run({program, "-buildbook", pgn, book, std::to_string(DEPTH),
-                            std::to_string(count)}, &seconds, &peakMB);
+    const int status =
+        run({program, "-buildbook", pgn, book, std::to_string(DEPTH), std::to_string(count)},
+            &seconds, &peakMB);
     start = std::chrono::steady_clock::now();
     const bool built = bookbench::stepwiseBuildBook(pgn, reference, DEPTH, count);
     const double stepwiseSeconds = secondsSince(start);
     const std::string bytes = contents(book);
     const bool identical = built && status == 1 && bytes == contents(reference);
     allIdentical = allIdentical && identical;
-    printf("-buildbook depth %d count %d: exit %d, %.2f s, peak %.0f MB, book %zu bytes; "
-           "step-by-step build %.1f s: %s\n",
-           DEPTH, count, status, seconds, peakMB, bytes.size(), stepwiseSeconds,
-           identical ? "identical" : "DIFFERENT");
+    printf(
+        "-buildbook depth %d count %d: exit %d, %.2f s, peak %.0f MB, book %zu bytes; "
+        "step-by-step build %.1f s: %s\n",
+        DEPTH, count, status, seconds, peakMB, bytes.size(), stepwiseSeconds,
+        identical ? "identical" : "DIFFERENT");
   }
   return allIdentical ? 0 : 1;
 }

@@ -50,8 +50,10 @@ bool writeSeededPgn(const std::string& path, unsigned games, unsigned plies, uns
       ChessMove move = 0;
       while (!moves.empty() && !move) {
         const size_t at = std::min<size_t>(pick(rng), moves.size() - 1);
-        if (node.makeMove(moves[at])) move = moves[at];
-        else node.unMakeMove(moves[at]);
+        if (node.makeMove(moves[at]))
+          move = moves[at];
+        else
+          node.unMakeMove(moves[at]);
         if (!move) moves.erase(moves.begin() + (long)at);
       }
       if (!move) break;

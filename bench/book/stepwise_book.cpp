@@ -17,12 +17,12 @@ bool stepwiseBuildBook(const std::string& pgnFile, const std::string& bookFile, 
   ChessGameOpeningList list;
   if (!board->gameLibrary.searchOpening(pgnFile, depth, list)) return false;
   ChessOpeningBook& book = board->openingBook;
-  std::unordered_map<u64, size_t> nodeOf;   // addNode's scan, by index
+  std::unordered_map<u64, size_t> nodeOf;  // addNode's scan, by index
   ChessBoardNode& node = board->currentNode;
   for (u32 i = 0; i < list.entries.size(); i++) {
     const ChessGameOpeningList::Entry& o = list.entries[i];
     if (o.count < (u32)minCount) continue;
-    std::vector<u32> sequence;   // the entry's texts, first move first
+    std::vector<u32> sequence;  // the entry's texts, first move first
     for (u32 e = i; e != ChessGameOpeningList::NO_PARENT; e = list.entries[e].parent)
       sequence.push_back(e);
     std::reverse(sequence.begin(), sequence.end());

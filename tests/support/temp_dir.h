@@ -5,11 +5,11 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/stat.h>
 
 namespace testsupport {
 
