@@ -593,7 +593,7 @@ def ensure_opponent(name):
     return shutil.which(name) or shutil.which(name, path="/usr/games")
 
 
-def read_openings(path, count, seed):
+def read_openings(path, count, seed, skip=0):
     if not path or not os.path.exists(path):
         return [START_FEN]
     fens = []
@@ -603,7 +603,7 @@ def read_openings(path, count, seed):
             if len(fields) >= 4:
                 fens.append(" ".join(fields[:4]) + " 0 1")
     random.Random(seed).shuffle(fens)
-    return fens[:max(1, count)] or [START_FEN]
+    return fens[skip:skip + max(1, count)] or [START_FEN]
 
 
 def score_summary(results):
@@ -648,6 +648,9 @@ def main():
                                                          "openings-6mov.epd"),
                         help="EPD of start positions (default: the shared openings)")
     parser.add_argument("--seed", type=int, default=1, help="order of the openings")
+    parser.add_argument("--skip", type=int, default=0,
+                        help="start this many openings into that order (so that matches run "
+                             "side by side play different openings)")
     parser.add_argument("--short", action="store_true",
                         help="quick check: 2 self-play games, then 2 games against stockfish "
                              "(when it can be had), at 2+0.05 with pondering")
@@ -675,7 +678,7 @@ def main():
     quarvel_argv = ([args.emulator] if args.emulator else []) + [args.quarvel]
     faults, totals = [], {"win": 0, "draw": 0, "loss": 0}
     for opponent_name, ponder in runs:
-        openings = read_openings(args.openings, args.games, args.seed)
+        openings = read_openings(args.openings, args.games, args.seed, args.skip)
         stderr_file = tempfile.TemporaryFile()
         quarvel = Player(Engine(quarvel_argv, "Quarvel", stderr_file), True, ponder)
         options = [("Ponder", "true")] if ponder else []
