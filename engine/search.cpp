@@ -173,12 +173,16 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       const ChessMove m = list[i == 0 ? firstMove : i].move;
       const int key = list[i == 0 ? firstMove : i].score;
       if (!checkSearchTime()) return 0;
-      if (!node.makeMove(m)) {
+      // The attack tests of legality and check only where a cheap look at
+      // the lines through the kings leaves them open.
+      const bool mayCheck = node.mayGiveCheck(m);
+      if (!(node.needsLegalityTest(m, inCheck) ? node.makeMove(m) : node.makeLegalMove(m))) {
         node.unMakeMove(m);
         continue;
       }
       if (depth >= 2 * ONE_PLY) prefetchSlot(node.hashTable, node.hashKey);
-      const int givesCheck = node.isAttacked(node.kingSquare[node.sideToMove], node.opponent);
+      const int givesCheck =
+          mayCheck ? node.isAttacked(node.kingSquare[node.sideToMove], node.opponent) : 0;
       ChessMoveUndo& child = node.undoStack[node.undoCount];
       child.inCheck = static_cast<u8>(givesCheck);
 
