@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/clock.h"
+#include "engine/historyjournal.h"
 #include "engine/node.h"
 #include "engine/types.h"
 #include "records/gamelibrary.h"
@@ -47,6 +48,8 @@ public:
   ChessMove killer2[MAX_PLY + 1];
   ChessMove mateKiller[MAX_PLY + 1];
   u32 historyTable[2][64][64];
+  // Every raise of a history counter goes through it (storeCutoff).
+  HistoryJournal historyJournal;
   ChessBoardNode displayNode;
   std::string playerName[2];
   i32 computerThinking;

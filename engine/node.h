@@ -160,7 +160,20 @@ public:
     unMakeMove(move);
     return legal;
   }
+  // 1 when the full list of the position (generateMovesC, then
+  // generateMovesNC behind it, without the room limit) holds the move word:
+  // the check for a move from elsewhere, such as the table's.
   int validMove(ChessMove move);
+  // True when the full list of the side to move surely stays within its
+  // room (MAX_MOVES): the most moves its pieces can have, each by its kind
+  // (a pawn on the seventh rank 12 with its promotions, the king 10 with
+  // castling), add up to no more.
+  bool fullListFits() const {
+    const u8* n = pieceCount + sideToMove * 7;
+    return 12u * n[PAWN] + 8u * n[KNIGHT] + 13u * n[BISHOP] + 14u * n[ROOK] + 27u * n[QUEEN] +
+               10u <=
+           MAX_MOVES;
+  }
   // Cheap stand-ins for the two attack tests of the search, for a move of
   // the side to move that is not yet made. Only a slider of a line's kind
   // anywhere on a line through a king and the square a move leaves can be
