@@ -210,7 +210,16 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       // The attack tests of legality and check only where a cheap look at
       // the lines through the kings leaves them open.
       const bool mayCheck = node.mayGiveCheck(m);
-      if (!(node.needsLegalityTest(m, inCheck) ? node.makeMove(m) : node.makeLegalMove(m))) {
+      const bool needsTest = node.needsLegalityTest(m, inCheck);
+      // Futility (below) passes over a legal quiet move without check or
+      // extension; one that is surely legal and surely no check is passed
+      // over without being made.
+      if (futility && movesSearched > 0 && !mayCheck && !needsTest && isQuietMove(m) &&
+          searchExtension(m, key, 0, mateThreat) == 0) {
+        ++movesSearched;
+        continue;
+      }
+      if (!(needsTest ? node.makeMove(m) : node.makeLegalMove(m))) {
         node.unMakeMove(m);
         continue;
       }
