@@ -70,6 +70,10 @@ public:
   TimeOfDay startTime;
   u32 pollPeriod;
   u32 pollCounter;
+  // The count of calls at which checkSearchTime next leaves its fast path
+  // (a poll tick, a clock reading, or every call under a node limit); 0
+  // sends the next call down the full path, which is always sound.
+  u32 pollEvent;
   u32 moveTime;
   u64 nodeLimit;
   i32 movesToGo;
@@ -203,14 +207,14 @@ public:
   // tick, no clock reading, no node limit) is inline at the callers.
   int checkSearchTime() {
     if (stopSearch) return 0;
-    // 1. Count the call; a poll tick comes every pollPeriod calls (at once
-    //    when the front-end has set pollCounter to pollPeriod).
-    ++pollCounter;
-    if (pollCounter < pollPeriod && (pollCounter & CLOCK_CHECK_MASK) != 0 &&
-        searchMode != MODE_NODES)
-      return 1;
+    // 1. Count the call; below pollEvent there is nothing to test. A poll
+    //    tick comes every pollPeriod calls (at once when the front-end has
+    //    set pollCounter to pollPeriod, which pollEvent never exceeds).
+    if (++pollCounter < pollEvent) return 1;
     return checkSearchLimits();
   }
+  // A fresh count for a new search: the first call takes the full path.
+  void restartPollCount() { pollCounter = pollEvent = 0; }
   // The rest of checkSearchTime, for a call that has been counted and that
   // reads the clock, polls input or tests the node limit.
   int checkSearchLimits();

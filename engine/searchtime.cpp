@@ -11,6 +11,15 @@ int ChessBoard::checkSearchLimits() {
   const bool clock = tick || (pollCounter & CLOCK_CHECK_MASK) == 0;
   if (tick) pollCounter -= pollPeriod;
 
+  // 1. The next call that needs this path: every one under a node limit,
+  //    else the earlier of the next tick and the next clock reading.
+  if (searchMode == MODE_NODES) {
+    pollEvent = 0;
+  } else {
+    const u32 nextClock = (pollCounter | CLOCK_CHECK_MASK) + 1;
+    pollEvent = nextClock < pollPeriod ? nextClock : pollPeriod;
+  }
+
   // 2. Limits of the mode; a ponder search and an infinite search have
   //    none: they end only on a command. The node limit is tested on every
   //    call, the clock on every tick and in between every
