@@ -71,8 +71,9 @@ public:
   u32 pollPeriod;
   u32 pollCounter;
   // The count of calls at which checkSearchTime next leaves its fast path
-  // (a poll tick, a clock reading, or every call under a node limit); 0
-  // sends the next call down the full path, which is always sound.
+  // (a poll tick, a clock reading, or every call under a node limit or
+  // after a stop); 0 sends the next call down the full path, which is
+  // always sound.
   u32 pollEvent;
   u32 moveTime;
   u64 nodeLimit;
@@ -206,17 +207,17 @@ public:
   // before every node and move of the search, so the common case (no poll
   // tick, no clock reading, no node limit) is inline at the callers.
   int checkSearchTime() {
-    if (stopSearch) return 0;
-    // 1. Count the call; below pollEvent there is nothing to test. A poll
-    //    tick comes every pollPeriod calls (at once when the front-end has
-    //    set pollCounter to pollPeriod, which pollEvent never exceeds).
+    // 1. Count the call; below pollEvent there is nothing to test (a stop
+    //    sets pollEvent to 0). A poll tick comes every pollPeriod calls (at
+    //    once when the front-end has set pollCounter to pollPeriod, which
+    //    pollEvent never exceeds).
     if (++pollCounter < pollEvent) return 1;
     return checkSearchLimits();
   }
   // A fresh count for a new search: the first call takes the full path.
   void restartPollCount() { pollCounter = pollEvent = 0; }
   // The rest of checkSearchTime, for a call that has been counted and that
-  // reads the clock, polls input or tests the node limit.
+  // reads the clock, polls input, tests the node limit or finds a stop.
   int checkSearchLimits();
   // 1 when a line (or the end of input) waits on standard input.
   int getInput();

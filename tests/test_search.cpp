@@ -284,6 +284,21 @@ TEST(SearchTime, PollTicksAndLimits) {
   EXPECT_EQ(board->pollCounter, counter);
 }
 
+// A stop by a command run from the poll holds on every later call, which
+// returns 0 without counting.
+TEST(SearchTime, StopByCommandHoldsOnLaterCalls) {
+  StdinPipe input("stop\n");
+  auto board = newBoard<PollingBoard>();
+  prepareSearch(*board);
+  board->pollPeriod = 10;
+  for (int i = 1; i < 10; ++i) ASSERT_EQ(board->checkSearchTime(), 1);
+  EXPECT_EQ(board->checkSearchTime(), 0);
+  EXPECT_EQ(board->stopSearch, STOP_PLAY);
+  const u32 counter = board->pollCounter;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(board->checkSearchTime(), 0);
+  EXPECT_EQ(board->pollCounter, counter);
+}
+
 // The clock is read on every CLOCK_CHECK_MASK + 1-th call, counted afresh
 // from the start of each search: an expired time limit stops exactly there.
 TEST(SearchTime, ClockIsReadOnItsCadence) {
