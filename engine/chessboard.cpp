@@ -76,7 +76,8 @@ ChessBoard::ChessBoard() {
   searchMode = maxDepth = 0;
   timeLimit = 0;
   startTime = TimeOfDay{0, 0};
-  pollPeriod = pollCounter = moveTime = 0;
+  pollPeriod = moveTime = 0;
+  restartPollCount();
   nodeLimit = 0;
   movesToGo = 0;
   timeIncrement[BLACK] = timeIncrement[WHITE] = 0;
@@ -186,7 +187,7 @@ void ChessBoard::newGame() {
   depthLimit = 8;
   maxDepth = 64;
   pollPeriod = 30000;
-  pollCounter = 0;
+  restartPollCount();
   movesToGo = 40;
   timeIncrement[BLACK] = timeIncrement[WHITE] = 0;
   timeLimit = 7500;
@@ -255,6 +256,7 @@ void ChessBoard::setEngineSearchMode(int mode, int value, int) {
     case MODE_NODES:
       searchMode = MODE_NODES;
       nodeLimit = (u64)(int64_t)value;
+      pollEvent = 0;  // the limit is tested from the next call on
       break;
     case MODE_MOVETIME:
       searchMode = MODE_MOVETIME;

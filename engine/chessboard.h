@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/clock.h"
+#include "engine/historyjournal.h"
 #include "engine/node.h"
 #include "engine/types.h"
 #include "records/gamelibrary.h"
@@ -47,6 +48,8 @@ public:
   ChessMove killer2[MAX_PLY + 1];
   ChessMove mateKiller[MAX_PLY + 1];
   u32 historyTable[2][64][64];
+  // Every raise of a history counter goes through it (storeCutoff).
+  HistoryJournal historyJournal;
   ChessBoardNode displayNode;
   std::string playerName[2];
   i32 computerThinking;
@@ -67,6 +70,11 @@ public:
   TimeOfDay startTime;
   u32 pollPeriod;
   u32 pollCounter;
+  // The count of calls at which checkSearchTime next leaves its fast path
+  // (a poll tick, a clock reading, or every call under a node limit or
+  // after a stop); 0 sends the next call down the full path, which is
+  // always sound.
+  u32 pollEvent;
   u32 moveTime;
   u64 nodeLimit;
   i32 movesToGo;
@@ -199,17 +207,17 @@ public:
   // before every node and move of the search, so the common case (no poll
   // tick, no clock reading, no node limit) is inline at the callers.
   int checkSearchTime() {
-    if (stopSearch) return 0;
-    // 1. Count the call; a poll tick comes every pollPeriod calls (at once
-    //    when the front-end has set pollCounter to pollPeriod).
-    ++pollCounter;
-    if (pollCounter < pollPeriod && (pollCounter & CLOCK_CHECK_MASK) != 0 &&
-        searchMode != MODE_NODES)
-      return 1;
+    // 1. Count the call; below pollEvent there is nothing to test (a stop
+    //    sets pollEvent to 0). A poll tick comes every pollPeriod calls (at
+    //    once when the front-end has set pollCounter to pollPeriod, which
+    //    pollEvent never exceeds).
+    if (++pollCounter < pollEvent) return 1;
     return checkSearchLimits();
   }
+  // A fresh count for a new search: the first call takes the full path.
+  void restartPollCount() { pollCounter = pollEvent = 0; }
   // The rest of checkSearchTime, for a call that has been counted and that
-  // reads the clock, polls input or tests the node limit.
+  // reads the clock, polls input, tests the node limit or finds a stop.
   int checkSearchLimits();
   // 1 when a line (or the end of input) waits on standard input.
   int getInput();

@@ -353,39 +353,65 @@ int ChessBoardNode::generateMoves(ChessMoveSort* list, unsigned* count, int inCh
 }
 
 int ChessBoardNode::validMove(ChessMove move) {
+  const u32 m = move.move;
   const unsigned s = sideToMove, opp = opponent;
   const unsigned from = move.from(), to = move.to(), p = move.piece(), x = move.captured();
   const u64 toBit = 1ULL << to;
+  // Bits 21 and up: the castle, double-push and en-passant flags, markers.
+  const u32 flags = m >> 21;
 
   // 1. A piece of that type on the from-square (the empty move fails here).
   if (p < PAWN || p > KING || !(bbPiece[s * 7 + p] & (1ULL << from))) return 0;
 
-  // 2. En passant onto the empty target square, an enemy pawn behind it.
+  // 2. En passant: the one word the generator writes for a pawn that
+  //    attacks the target square, an enemy pawn behind the empty target.
   if (move.isEnPassant()) {
     if (!enPassantFile) return 0;
     const unsigned target = (enPassantFile - 1) + (s == WHITE ? 40 : 16);
-    if (to != target || (bbAllPiece & toBit)) return 0;
+    if (m != (ChessMove::make(from, target, PAWN, PAWN) | MOVE_EN_PASSANT)) return 0;
+    if (!(bbPawnAttack[s ^ 1][target] & (1ULL << from)) || (bbAllPiece & toBit)) return 0;
     const unsigned behind = s == WHITE ? to - 8 : to + 8;
     return (bbPiece[opp * 7 + PAWN] & (1ULL << behind)) != 0;
   }
 
-  // 3. Sliders must reach the target.
-  if (p == BISHOP && !(bishopAttacks(from, bbAllPiece) & toBit)) return 0;
-  if (p == ROOK && !(rookAttacks(from, bbAllPiece) & toBit)) return 0;
-  if (p == QUEEN && !(queenAttacks(from, bbAllPiece) & toBit)) return 0;
+  // 3. Castling: one of the four words (checked by its rule below).
+  const bool castle = m == CASTLE_WHITE_KING_SIDE || m == CASTLE_WHITE_QUEEN_SIDE ||
+                      m == CASTLE_BLACK_KING_SIDE || m == CASTLE_BLACK_QUEEN_SIDE;
+  if (move.isCastle() && !castle) return 0;
 
-  // 4. A double push passes an empty square.
-  if (move.isDoublePush()) {
-    const unsigned passed = s == WHITE ? to - 8 : to + 8;
-    if (bbAllPiece & (1ULL << (passed & 63))) return 0;
+  // 4. The target holds an enemy piece of the captured type, or nothing.
+  if (x ? !(x <= KING && (bbPiece[opp * 7 + x] & toBit)) : (bbAllPiece & toBit) != 0) return 0;
+
+  // 5. A pawn goes forward by its colour: a capture to an attacked square,
+  //    a push to the square ahead or a double push from its second rank,
+  //    promoting (to a knight, bishop, rook or queen) exactly when it
+  //    reaches the last rank.
+  if (p == PAWN) {
+    const unsigned promotion = move.promotion();
+    const bool lastRank = (to >> 3) == (s == WHITE ? 7u : 0u);
+    if (lastRank ? (promotion < KNIGHT || promotion > QUEEN) : promotion != 0) return 0;
+    const int ahead = s == WHITE ? 8 : -8;
+    if (x) return flags == 0 && (bbPawnAttack[s][from] & toBit) != 0;
+    if (flags == (MOVE_DOUBLE_PUSH >> 21)) {
+      const unsigned passed = (unsigned)((int)from + ahead);
+      return (from >> 3) == (s == WHITE ? 1u : 6u) && (int)to == (int)from + 2 * ahead &&
+             !(bbAllPiece & (1ULL << passed));
+    }
+    return flags == 0 && (int)to == (int)from + ahead;
   }
 
-  // 5. A capture needs that enemy piece on the target.
-  if (x) return x <= KING && (bbPiece[opp * 7 + x] & toBit) != 0;
-
-  // 6. Otherwise the target must be empty.
-  if (bbAllPiece & toBit) return 0;
-  if (!move.isCastle()) return 1;
+  // 6. Any other piece moves by its pattern (sliders along free lines),
+  //    with no promotion and no flag.
+  if (!castle) {
+    if (m >> 18) return 0;
+    switch (p) {
+      case KNIGHT: return (bbKnightAttack[from] & toBit) != 0;
+      case BISHOP: return (bishopAttacks(from, bbAllPiece) & toBit) != 0;
+      case ROOK: return (rookAttacks(from, bbAllPiece) & toBit) != 0;
+      case QUEEN: return (queenAttacks(from, bbAllPiece) & toBit) != 0;
+      default: return (bbKingAttack[from] & toBit) != 0;
+    }
+  }
 
   // 7. Castling: not out of check, the king at home, and the rule of its
   //    target square.

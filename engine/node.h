@@ -160,7 +160,54 @@ public:
     unMakeMove(move);
     return legal;
   }
+  // 1 when the full list of the position (generateMovesC, then
+  // generateMovesNC behind it, without the room limit) holds the move word:
+  // the check for a move from elsewhere, such as the table's.
   int validMove(ChessMove move);
+  // True when the full list of the side to move surely stays within its
+  // room (MAX_MOVES): the most moves its pieces can have, each by its kind
+  // (a pawn on the seventh rank 12 with its promotions, the king 10 with
+  // castling), add up to no more.
+  bool fullListFits() const {
+    const u8* n = pieceCount + sideToMove * 7;
+    return 12u * n[PAWN] + 8u * n[KNIGHT] + 13u * n[BISHOP] + 14u * n[ROOK] + 27u * n[QUEEN] +
+               10u <=
+           MAX_MOVES;
+  }
+  // Cheap stand-ins for the two attack tests of the search, for a move of
+  // the side to move that is not yet made. Only a slider of a line's kind
+  // anywhere on a line through a king and the square a move leaves can be
+  // uncovered along it by the move.
+  // False when the move is surely legal: the side to move is not in check,
+  // and a plain move (no SPECIAL_MOVE field) of a piece other than the king
+  // uncovers nothing on its own king (makeLegalMove may play it). True when
+  // makeMove must test it.
+  bool needsLegalityTest(ChessMove move, int inCheck) const {
+    const u32 m = move.move;
+    if (inCheck || (m & SPECIAL_MOVE) || ((m >> 12) & 7) == KING) return true;
+    const unsigned from = m & 63, dir = direction[from][kingSquare[sideToMove]];
+    return (lineThrough(from, dir) & slidersAlong(opponent, dir)) != 0;
+  }
+  // False when the move surely gives no check, so that the attack test on
+  // the enemy king after it can be skipped (the enemy king is not attacked
+  // before the move, as the enemy has just moved). A plain move attacks
+  // that king only by uncovering one of the mover's sliders, or by the
+  // piece itself from its target: a pawn or knight by its attack pattern,
+  // a slider along a line of its kind (the king never).
+  bool mayGiveCheck(ChessMove move) const {
+    const u32 m = move.move;
+    const unsigned from = m & 63, to = (m >> 6) & 63, piece = (m >> 12) & 7;
+    const unsigned king = kingSquare[opponent], dir = direction[from][king];
+    if ((m & SPECIAL_MOVE) || (lineThrough(from, dir) & slidersAlong(sideToMove, dir))) return true;
+    switch (piece) {
+      case PAWN: return (bbPawnAttack[sideToMove][to] >> king) & 1;
+      case KNIGHT: return (bbKnightAttack[to] >> king) & 1;
+      case BISHOP: return direction[to][king] >= 3;
+      case ROOK: return direction[to][king] - 1u < 2u;
+      case QUEEN: return direction[to][king] != 0;
+      default: return false;
+    }
+  }
   // Whether the side to move is in check.
   int inCheck() { return isAttacked(kingSquare[sideToMove], opponent); }
 
@@ -169,6 +216,11 @@ public:
   int evaluateDraw(int colour);
 
 private:
+  // The sliders of a colour that move along lines of a direction (rooks and
+  // queens along files and ranks, bishops and queens along diagonals).
+  u64 slidersAlong(unsigned colour, unsigned dir) const {
+    return bbPiece[colour * 7 + QUEEN] | bbPiece[colour * 7 + (dir >= 3 ? BISHOP : ROOK)];
+  }
   // Everything makeMove does but the legality test; false when refused.
   bool playMove(ChessMove move);
   // The long paths of make (after the undo record is written) and unmake

@@ -53,7 +53,9 @@ void ChessBoard::storeCutoff(ChessMove move, int depth, int beta, int score, int
     killer1[ply] = move;
   }
   const int plies = depth / ONE_PLY;
-  historyTable[node.sideToMove][move.from()][move.to()] += static_cast<u32>(plies * plies);
+  historyJournal.raise(&historyTable[0][0][0],
+                       (node.sideToMove * 64 + move.from()) * 64 + move.to(),
+                       static_cast<u32>(plies * plies));
 }
 
 void ChessBoard::clearKillerMoves() {
@@ -61,6 +63,7 @@ void ChessBoard::clearKillerMoves() {
     killer1[p] = killer2[p] = mateKiller[p] = 0;
   }
   memset(historyTable, 0, sizeof(historyTable));
+  historyJournal.clear();
 }
 
 int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply) {
@@ -147,18 +150,35 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
     futility = node.evaluate(alpha, beta, 1) + margin <= alpha;
   }
 
-  // 12. The moves of the node, ordered.
+  // 12. The moves of the node, ordered. The sort puts first the earliest of
+  //     the moves with the highest key. Most cut-offs come from that move,
+  //     so it is taken before the list is sorted (in full, to the same
+  //     order), which happens only when a second move is needed.
+  //     The table move tops every other key (KEY_HASH_MOVE) while no
+  //     history counter can lift a quiet move's key to it; out of check, and
+  //     when the full list surely holds it (and has room for every move),
+  //     it is that first move, and is searched before the list is even
+  //     generated. The list then comes only with the second move, ordered
+  //     by the history counters as they stood before the table move's search
+  //     (a mark of the journal), so that the order is the same.
   ChessMoveSort* list = plyMoveList[ply].moves;
-  unsigned count;
-  node.generateMoves(list, &count, inCheck);
-  scoreMoves(list, count, hashMove, ply);
-  // The sort puts first the earliest of the moves with the highest key. Most
-  // cut-offs come from that move, so it is taken without sorting, and the
-  // list is sorted (in full, to the same order) only when a second move is
-  // needed.
-  unsigned firstMove = 0;
-  for (unsigned i = 1; i < count; ++i) {
-    if (list[i].score > list[firstMove].score) firstMove = i;
+  unsigned count, firstMove = 0;
+  const bool listLater = hashMove && !inCheck &&
+                         historyJournal.highest < static_cast<u32>(KEY_HASH_MOVE - KEY_QUIET) &&
+                         node.fullListFits() && node.validMove(hashMove);
+  HistoryMark mark(historyJournal);
+  if (listLater) {
+    // The node state as the generation of the full list sets it.
+    node.nodeState = NODE_NORMAL;
+    // The table move, and the rest of the list once it is generated.
+    list[0] = {hashMove, KEY_HASH_MOVE};
+    count = 2;
+  } else {
+    node.generateMoves(list, &count, inCheck);
+    scoreMoves(list, count, hashMove, ply);
+    for (unsigned i = 1; i < count; ++i) {
+      if (list[i].score > list[firstMove].score) firstMove = i;
+    }
   }
 
   // 13-16. The move loop.
@@ -169,16 +189,43 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
   if (count > 0) {
     if (stopSearch) return 0;
     for (unsigned i = 0; i < count; ++i) {
-      if (i == 1) sortMoves(list, 0, count);
+      if (i == 1) {
+        if (listLater) {
+          // The list, ordered by the counters as they stood before the
+          // table move's search; the node state as that search left it.
+          const u8 state = node.nodeState;
+          mark.exchange(&historyTable[0][0][0]);
+          node.generateMoves(list, &count, inCheck);
+          scoreMoves(list, count, hashMove, ply);
+          mark.exchange(&historyTable[0][0][0]);
+          mark.close();
+          node.nodeState = state;
+          if (count < 2) break;
+        }
+        sortMoves(list, 0, count);
+      }
       const ChessMove m = list[i == 0 ? firstMove : i].move;
       const int key = list[i == 0 ? firstMove : i].score;
       if (!checkSearchTime()) return 0;
-      if (!node.makeMove(m)) {
+      // The attack tests of legality and check only where a cheap look at
+      // the lines through the kings leaves them open.
+      const bool mayCheck = node.mayGiveCheck(m);
+      const bool needsTest = node.needsLegalityTest(m, inCheck);
+      // Futility (below) passes over a legal quiet move without check or
+      // extension; one that is surely legal and surely no check is passed
+      // over without being made.
+      if (futility && movesSearched > 0 && !mayCheck && !needsTest && isQuietMove(m) &&
+          searchExtension(m, key, 0, mateThreat) == 0) {
+        ++movesSearched;
+        continue;
+      }
+      if (!(needsTest ? node.makeMove(m) : node.makeLegalMove(m))) {
         node.unMakeMove(m);
         continue;
       }
       if (depth >= 2 * ONE_PLY) prefetchSlot(node.hashTable, node.hashKey);
-      const int givesCheck = node.isAttacked(node.kingSquare[node.sideToMove], node.opponent);
+      const int givesCheck =
+          mayCheck ? node.isAttacked(node.kingSquare[node.sideToMove], node.opponent) : 0;
       ChessMoveUndo& child = node.undoStack[node.undoCount];
       child.inCheck = static_cast<u8>(givesCheck);
 
@@ -198,6 +245,7 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       if (movesSearched == 0) {
         // The first move gets the full window.
         child.nodeType = static_cast<u8>(childType);
+        if (listLater && i == 0) mark.open();
         score =
             searchChild(newDepth, best, beta, (givesCheck || childType == PV_NODE) ? 1 : 0, 1, ply);
       } else {

@@ -156,7 +156,7 @@ int ChessBoard::ThreadComputerPlay() {
   if (!move) {
     // 2. Fresh ordering tables, no stop.
     clearKillerMoves();
-    pollCounter = 0;
+    restartPollCount();
     stopSearch = STOP_NONE;
 
     // 3. Budget and depth bound of the mode.

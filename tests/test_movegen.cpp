@@ -38,9 +38,9 @@ std::set<u32> legalOf(ChessBoardNode& node, const ChessMoveSort* list, unsigned 
 }
 
 // Over a whole tree: every generated move passes validMove; in check, the
-// evasions hold exactly the legal moves of the full list; out of check, a
-// move of the position two plies up (same side to move) passes validMove
-// exactly when this position generates it too.
+// evasions hold exactly the legal moves of the full list; a move of the
+// positions one and two plies up (either side to move) passes validMove
+// exactly when this position's full list holds it too.
 void walk(ChessBoardNode& node, int depth, const std::vector<u32>& parentMoves,
           const std::vector<u32>& grandparentMoves, u64& inCheck, u64& candidates) {
   ChessMoveSort full[PLY_LIST_SIZE], evasions[PLY_LIST_SIZE];
@@ -52,6 +52,13 @@ void walk(ChessBoardNode& node, int depth, const std::vector<u32>& parentMoves,
     ASSERT_EQ(node.validMove(full[i].move), 1) << coord(full[i].move);
     mine.push_back(full[i].move);
   }
+  const std::set<u32> generated(mine.begin(), mine.end());
+  for (const std::vector<u32>* moves : {&parentMoves, &grandparentMoves}) {
+    for (u32 m : *moves) {
+      candidates++;
+      ASSERT_EQ(node.validMove(m) == 1, generated.count(m) == 1) << coord(m);
+    }
+  }
   const ChessMoveSort* walked = full;
   unsigned count = c + q;
   if (node.inCheck()) {
@@ -59,12 +66,6 @@ void walk(ChessBoardNode& node, int depth, const std::vector<u32>& parentMoves,
     count = (unsigned)node.generateKingEvasion(evasions);
     walked = evasions;
     ASSERT_EQ(legalOf(node, evasions, count), legalOf(node, full, c + q));
-  } else {
-    const std::set<u32> generated(mine.begin(), mine.end());
-    for (u32 m : grandparentMoves) {
-      candidates++;
-      ASSERT_EQ(node.validMove(m) == 1, generated.count(m) == 1) << coord(m);
-    }
   }
   if (depth == 0) return;
   for (unsigned i = 0; i < count; i++) {
@@ -183,4 +184,35 @@ TEST(MoveGen, ListsStopAtTheirCapacity) {
   EXPECT_EQ(node.generateMoves(buffer, &n, 0), (int)MAX_MOVES);
   board->buildLegalMoves();
   EXPECT_EQ(board->legalMoveCount, MAX_MOVES);
+  // The bound by piece kinds sees that the list may not fit; for a side
+  // with the pieces of the start position it fits.
+  EXPECT_FALSE(node.fullListFits());
+  EXPECT_TRUE(newTestBoard()->currentNode.fullListFits());
+}
+
+TEST(MoveGen, ValidMoveRefusesWordsTheGeneratorNeverWrites) {
+  auto board = boardAt("r3k2r/1P6/8/3pP3/8/8/4P1N1/R3K2R w KQkq d6 0 1");
+  ChessBoardNode& node = board->currentNode;
+  const u32 knight = ChessMove::make(sq("g2"), sq("f4"), KNIGHT);
+  const u32 push = ChessMove::make(sq("e2"), sq("e3"), PAWN);
+  const u32 promotion = ChessMove::make(sq("b7"), sq("b8"), PAWN, 0, QUEEN);
+  const u32 enPassant = ChessMove::make(sq("e5"), sq("d6"), PAWN, PAWN) | MOVE_EN_PASSANT;
+  const u32 castle = 0x206184;  // e1-g1
+  for (u32 m : {knight, push, promotion, enPassant, castle}) EXPECT_EQ(node.validMove(m), 1);
+  const u32 refused[] = {
+      knight | MOVE_CHECK,                                 // a marker
+      knight | (QUEEN << 18),                              // a promotion
+      knight | MOVE_DOUBLE_PUSH,                           // a flag
+      push | MOVE_DOUBLE_PUSH,                             // double push of one square
+      ChessMove::make(sq("b7"), sq("b8"), PAWN),           // last rank without promotion
+      push | (QUEEN << 18),                                // promotion short of it
+      ChessMove::make(sq("b7"), sq("b8"), PAWN, 0, KING),  // promotion to a king
+      ChessMove::make(sq("e5"), sq("e4"), PAWN),           // a pawn going back
+      ChessMove::make(sq("e5"), sq("d6"), PAWN, PAWN),     // en passant without its flag
+      enPassant | MOVE_CHECK,                              // en passant with a marker
+      castle | (ROOK << 15),                               // castling that captures
+      ChessMove::make(sq("e1"), sq("g1"), KING),           // king's two steps unflagged
+      ChessMove::make(sq("a1"), sq("a8"), ROOK, QUEEN),    // the wrong victim
+  };
+  for (u32 m : refused) EXPECT_EQ(node.validMove(m), 0) << std::hex << m;
 }

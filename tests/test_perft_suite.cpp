@@ -55,7 +55,44 @@ void checkDepths(const SuitePosition& p, bool deep) {
   }
 }
 
+// Over two plies: a move that needsLegalityTest clears is legal, and a legal
+// move that mayGiveCheck clears leaves the enemy king unattacked, as the
+// full attack tests find. Counts the moves each filter clears.
+void checkSearchFilters(ChessBoardNode& node, int depth, u64& legalCleared, u64& checkCleared) {
+  ChessMoveSort list[PLY_LIST_SIZE];
+  unsigned n = 0;
+  const int inCheck = node.inCheck();
+  node.generateMoves(list, &n, inCheck);
+  for (unsigned i = 0; i < n; i++) {
+    const ChessMove m = list[i].move;
+    const bool needsTest = node.needsLegalityTest(m, inCheck), mayCheck = node.mayGiveCheck(m);
+    const int legal = node.makeMove(m);
+    if (!needsTest) {
+      legalCleared++;
+      EXPECT_EQ(legal, 1) << coord(m);
+    }
+    if (legal && !mayCheck) {
+      checkCleared++;
+      EXPECT_EQ(node.inCheck(), 0) << coord(m);
+    }
+    if (legal && depth > 1) checkSearchFilters(node, depth - 1, legalCleared, checkCleared);
+    node.unMakeMove(m);
+  }
+}
+
 }  // namespace
+
+TEST(PerftSuite, SearchFiltersAgreeWithTheAttackTests) {
+  QUARVEL_REQUIRE_DATA("perftsuite.epd");
+  u64 legalCleared = 0, checkCleared = 0;
+  for (const SuitePosition& p : loadSuite()) {
+    SCOPED_TRACE(p.fen);
+    auto board = boardAt(p.fen.c_str());
+    checkSearchFilters(board->currentNode, 2, legalCleared, checkCleared);
+  }
+  EXPECT_GT(legalCleared, 10000u);
+  EXPECT_GT(checkCleared, 10000u);
+}
 
 TEST(PerftSuite, AllPositionsShallow) {
   QUARVEL_REQUIRE_DATA("perftsuite.epd");

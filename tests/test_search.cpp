@@ -28,7 +28,7 @@ void prepareSearch(ChessBoard& board) {
   board.stopSearch = STOP_NONE;
   board.ponderSearch = 0;
   board.searchMode = MODE_DEPTH;
-  board.pollCounter = 0;
+  board.restartPollCount();
   countNodes = 0;
   ChessBoardNode& node = board.currentNode;
   node.undoStack[node.undoCount].inCheck = (u8)node.inCheck();
@@ -229,8 +229,7 @@ TEST(Search, StopLeavesNothingBehind) {
 
     auto byLimit = boardAt(MIDDLEGAME);
     prepareSearch(*byLimit);
-    byLimit->searchMode = MODE_NODES;
-    byLimit->nodeLimit = stopAt;
+    byLimit->setEngineSearchMode(MODE_NODES, (int)stopAt, 0);
     for (int depth = 1; depth <= 12 && !byLimit->stopSearch; ++depth)
       byLimit->alphabeta(depth * ONE_PLY, -MATE_SCORE, MATE_SCORE, 0, 0);
     EXPECT_EQ(countNodes, stopAt);
@@ -270,8 +269,7 @@ TEST(SearchTime, PollTicksAndLimits) {
   EXPECT_EQ(board->checkSearchTime(), 1);
   EXPECT_EQ(board->commands, 2);
   // The node limit is tested on every call, except in a ponder search.
-  board->searchMode = MODE_NODES;
-  board->nodeLimit = 100;
+  board->setEngineSearchMode(MODE_NODES, 100, 0);
   countNodes = 99;
   EXPECT_EQ(board->checkSearchTime(), 1);
   countNodes = 100;
@@ -284,6 +282,38 @@ TEST(SearchTime, PollTicksAndLimits) {
   const u32 counter = board->pollCounter;
   EXPECT_EQ(board->checkSearchTime(), 0);
   EXPECT_EQ(board->pollCounter, counter);
+}
+
+// A stop by a command run from the poll holds on every later call, which
+// returns 0 without counting.
+TEST(SearchTime, StopByCommandHoldsOnLaterCalls) {
+  StdinPipe input("stop\n");
+  auto board = newBoard<PollingBoard>();
+  prepareSearch(*board);
+  board->pollPeriod = 10;
+  for (int i = 1; i < 10; ++i) ASSERT_EQ(board->checkSearchTime(), 1);
+  EXPECT_EQ(board->checkSearchTime(), 0);
+  EXPECT_EQ(board->stopSearch, STOP_PLAY);
+  const u32 counter = board->pollCounter;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(board->checkSearchTime(), 0);
+  EXPECT_EQ(board->pollCounter, counter);
+}
+
+// The clock is read on every CLOCK_CHECK_MASK + 1-th call, counted afresh
+// from the start of each search: an expired time limit stops exactly there.
+TEST(SearchTime, ClockIsReadOnItsCadence) {
+  auto board = newTestBoard();
+  for (int search = 0; search < 2; ++search) {
+    prepareSearch(*board);
+    board->searchMode = MODE_MOVETIME;
+    board->timeLimit = 0;
+    board->pollPeriod = 1500;
+    readClock(board->startTime);
+    for (u32 i = 1; i <= ChessBoard::CLOCK_CHECK_MASK; ++i)
+      ASSERT_EQ(board->checkSearchTime(), 1) << i;
+    EXPECT_EQ(board->checkSearchTime(), 0);
+    EXPECT_EQ(board->stopSearch, STOP_PLAY);
+  }
 }
 
 // A time limit is kept to within a few milliseconds although input is
