@@ -20,6 +20,13 @@ public:
   // is higher, as counters only grow between clears).
   u32 highest = 0;
 
+  // Room for one note of every counter and a mark per ply taken at once, so
+  // that the search does not allocate as the notes grow.
+  HistoryJournal() {
+    notes.reserve(COUNTERS);
+    marks.reserve(MAX_PLY + 1);
+  }
+
   // No mark open, nothing noted, no counter above 0: with the counters
   // cleared.
   void clear();
