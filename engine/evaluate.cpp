@@ -3,7 +3,8 @@
 // Material and piece-square sums are kept by make and unmake; everything else
 // (pawn structure, trapped pieces, mobility, king tropism, outposts, rook
 // files, seventh-rank pieces, queen development, pawn shield, attacks near
-// the king) is computed here on every call. Each term is one function
+// the king) is computed here, or read from the evaluation table for a
+// position evaluated before. Each term is one function
 // written once for a colour, in ranks and squares relative to that colour
 // (a square of Black is mirrored with s ^ 56), so a colour-mirrored position
 // evaluates to exactly the same number. Squares beside or beyond the edge
@@ -366,6 +367,60 @@ EVAL_INLINE int kingSafety(const ChessBoardNode& node, unsigned c, const PawnFil
   return value;
 }
 
+// Steps 4-13 of the evaluation: White's positional terms less Black's.
+EVAL_INLINE int computePositionalScore(const ChessBoardNode& node) {
+  // 4. Blocked centre pawns and trapped pieces.
+  int score[2];
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] = blockedPieces(node, c);
+
+  // 5-7. Pawn scan, pawn structure and passed pawns; what the pawns alone
+  //      decide comes from the pawn table.
+  const PawnFiles& files = pawnFiles(node);
+  for (unsigned c = BLACK; c <= WHITE; ++c) {
+    score[c] += files.structure[c] + passedPawns(node, c, files);
+  }
+
+  // 8-11. Pieces. Each kind is done for both colours before the next kind,
+  //       whose safe squares depend on the enemy's lesser pieces.
+  PieceAttacks attacks;
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += minorPieces(node, c, files, attacks);
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += majorPieces<ROOK>(node, c, files, attacks);
+  for (unsigned c = BLACK; c <= WHITE; ++c) {
+    score[c] += majorPieces<QUEEN>(node, c, files, attacks) + queenDevelopment(node, c);
+  }
+
+  // 12-13. King safety, once every attack is known.
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += kingSafety(node, c, files, attacks);
+
+  return score[WHITE] - score[BLACK];
+}
+
+// The positional terms depend on the placement of the pieces alone, which
+// repeats all through a search, so they are kept in a table indexed by the
+// low EVAL_TABLE_BITS bits of the position's key. An entry is one word: the
+// key's bits above the index, a filled mark in a bit the index already
+// decides, and the score in the low 16 bits. The index and the stored bits
+// together are the whole key, so a hit is always the same position (the
+// key's side to move, castling and en-passant parts only make a few copies
+// of one placement). A score that does not fit 16 bits is not kept.
+const unsigned EVAL_TABLE_BITS = 17;
+const u64 EVAL_INDEX_MASK = (1ULL << EVAL_TABLE_BITS) - 1;
+const u64 EVAL_FILLED = 1ULL << 16;
+const u64 EVAL_SCORE_MASK = 0xFFFF;
+static_assert(EVAL_TABLE_BITS > 16, "the filled mark lies in the index bits");
+u64 evalTable[1u << EVAL_TABLE_BITS];
+
+EVAL_INLINE int positionalScore(const ChessBoardNode& node) {
+  const u64 key = node.hashKey;
+  u64& entry = evalTable[key & EVAL_INDEX_MASK];
+  const u64 tag = (key & ~EVAL_INDEX_MASK) | EVAL_FILLED;
+  if ((entry & ~EVAL_SCORE_MASK) == tag) return static_cast<int16_t>(entry & EVAL_SCORE_MASK);
+  const int score = computePositionalScore(node);
+  if (score == static_cast<int16_t>(score))
+    entry = tag | (static_cast<u64>(score) & EVAL_SCORE_MASK);
+  return score;
+}
+
 }  // namespace
 
 int ChessBoardNode::evaluateDraw(int colour) {
@@ -403,30 +458,9 @@ int ChessBoardNode::evaluateDraw(int colour) {
     if (s - LAZY_EVAL_MARGIN > beta || s + LAZY_EVAL_MARGIN < alpha) return s;
   }
 
-  // 4. Blocked centre pawns and trapped pieces.
-  int score[2];
-  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] = blockedPieces(*this, c);
+  // 4-13. The positional terms, from the evaluation table.
+  const int total = base + positionalScore(*this);
 
-  // 5-7. Pawn scan, pawn structure and passed pawns; what the pawns alone
-  //      decide comes from the pawn table.
-  const PawnFiles& files = pawnFiles(*this);
-  for (unsigned c = BLACK; c <= WHITE; ++c) {
-    score[c] += files.structure[c] + passedPawns(*this, c, files);
-  }
-
-  // 8-11. Pieces. Each kind is done for both colours before the next kind,
-  //       whose safe squares depend on the enemy's lesser pieces.
-  PieceAttacks attacks;
-  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += minorPieces(*this, c, files, attacks);
-  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += majorPieces<ROOK>(*this, c, files, attacks);
-  for (unsigned c = BLACK; c <= WHITE; ++c) {
-    score[c] += majorPieces<QUEEN>(*this, c, files, attacks) + queenDevelopment(*this, c);
-  }
-
-  // 12-13. King safety, once every attack is known.
-  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += kingSafety(*this, c, files, attacks);
-
-  // 14. White's total less Black's, from the side to move.
-  const int total = base + score[WHITE] - score[BLACK];
+  // 14. From the side to move.
   return stm == WHITE ? total : -total;
 }
