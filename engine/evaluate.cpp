@@ -321,10 +321,10 @@ EVAL_INLINE int majorPieces(const ChessBoardNode& node, unsigned c, const PawnFi
                      (rook ? 0 : attacks.rooks[enemy]);
   const i32* tropism = rook ? EVAL_TROPISM_ROOK : EVAL_TROPISM_QUEEN;
   const int seventhBonus = rook ? EVAL_ROOK_ON_7TH : EVAL_QUEEN_ON_7TH;
-  const bool seventhMatters = seventhRankMatters(node, c);
+  const u64 pieces = node.bbPiece[c * 7 + TYPE];
   u64& attacked = rook ? attacks.rooks[c] : attacks.queens[c];
   int value = 0;
-  for (u64 b = node.bbPiece[c * 7 + TYPE]; b;) {
+  for (u64 b = pieces; b;) {
     const unsigned s = popFirstSquare(b);
     const u64 a = rook ? rookAttacks(s, node.bbAllPiece) : queenAttacks(s, node.bbAllPiece);
     attacked |= a;
@@ -334,7 +334,11 @@ EVAL_INLINE int majorPieces(const ChessBoardNode& node, unsigned c, const PawnFi
     if (rook && files.front[c][f] == NO_PAWN) {
       value += files.front[enemy][f] == NO_PAWN ? EVAL_ROOK_OPEN_FILE : EVAL_ROOK_SEMI_OPEN_FILE;
     }
-    if ((seventhRank(c) & bit(s)) && seventhMatters) value += seventhBonus;
+  }
+  // The seventh rank is judged only when a piece stands on it.
+  const u64 onSeventh = pieces & seventhRank(c);
+  if (onSeventh && seventhRankMatters(node, c)) {
+    value += seventhBonus * static_cast<int>(popCount(onSeventh));
   }
   return value;
 }
