@@ -4,12 +4,12 @@
 // (pawn structure, trapped pieces, mobility, king tropism, outposts, rook
 // files, seventh-rank pieces, queen development, pawn shield, attacks near
 // the king) is computed here, or read from the evaluation table for a
-// position evaluated before. Each term is one function
-// written once for a colour, in ranks and squares relative to that colour
-// (a square of Black is mirrored with s ^ 56), so a colour-mirrored position
-// evaluates to exactly the same number. Squares beside or beyond the edge
-// are reached by shifting bitboards, never by indexing, so an off-board
-// square is empty.
+// position evaluated before. Each term is one function written once for a
+// colour, in ranks and squares relative to that colour (a square of Black
+// is mirrored with s ^ 56), so a colour-mirrored position evaluates to
+// exactly the same number. Squares beside or beyond the edge are reached
+// by shifting bitboards, never by indexing, so an off-board square is
+// empty.
 #include "engine/evaluate.h"
 
 #include "engine/bitboard.h"
@@ -62,8 +62,8 @@ namespace {
 // colour.
 const int NO_PAWN = -1;
 
-// The evaluation's helpers and terms are inlined into evaluate, so that its
-// POPCNT copy counts with the instruction everywhere.
+// The evaluation's helpers and terms are inlined into computePositionalScore,
+// so that its POPCNT copy counts with the instruction everywhere.
 #define EVAL_INLINE inline __attribute__((always_inline))
 
 constexpr u64 bit(unsigned square) { return 1ULL << square; }
@@ -371,8 +371,13 @@ EVAL_INLINE int kingSafety(const ChessBoardNode& node, unsigned c, const PawnFil
   return value;
 }
 
-// Steps 4-13 of the evaluation: White's positional terms less Black's.
-EVAL_INLINE int computePositionalScore(const ChessBoardNode& node) {
+// Steps 4-13 of the evaluation: White's positional terms less Black's. They
+// count squares with a population count; a second copy is compiled for
+// processors with the POPCNT instruction and chosen at load time (both
+// compute the same numbers). Out of line, so that the calls that end before
+// them (draw, lazy exit, table hit) stay short.
+[[gnu::target_clones("popcnt", "default"), gnu::noinline]] int computePositionalScore(
+    const ChessBoardNode& node) {
   // 4. Blocked centre pawns and trapped pieces.
   int score[2];
   for (unsigned c = BLACK; c <= WHITE; ++c) score[c] = blockedPieces(node, c);
@@ -435,11 +440,7 @@ int ChessBoardNode::evaluateDraw(int colour) {
              : 0;
 }
 
-// The evaluation counts squares with a population count at every call; a
-// second copy of it is compiled for processors with the POPCNT instruction
-// and chosen at load time. Both copies compute the same numbers.
-[[gnu::target_clones("popcnt", "default")]] int ChessBoardNode::evaluate(int alpha, int beta,
-                                                                         int lazyAllowed) {
+int ChessBoardNode::evaluate(int alpha, int beta, int lazyAllowed) {
   const unsigned stm = sideToMove;
 
   // 1. The side to move cannot win with what it has left: a draw score,
