@@ -177,47 +177,54 @@ EVAL_INLINE int blockedPieces(const ChessBoardNode& node, unsigned c) {
   return value;
 }
 
-// Doubled, isolated and backward: the penalty of a pawn on file f at
-// relative rank r, by the fronts of its colour.
-EVAL_INLINE int pawnWeakness(const int* front, unsigned f, int r) {
-  const int left = front[f], own = front[f + 1], right = front[f + 2];
-  int value = 0;
-  if (r < own) value -= EVAL_DOUBLED_PAWN;
-  if (left == NO_PAWN) {
-    if (right == NO_PAWN) {
-      value -= EVAL_ISOLATED_PAWN;
-    } else if (r < right) {
-      value -= EVAL_BACKWARD_PAWN;
-    }
-  } else if (r < left && (right == NO_PAWN || r < right)) {
-    value -= EVAL_BACKWARD_PAWN;
-  }
-  return value;
+// Every square of a set and those ahead of it on their files, for colour c.
+EVAL_INLINE u64 fillAhead(unsigned c, u64 set) {
+  for (unsigned step = 8; step <= 32; step *= 2) set |= c == WHITE ? set << step : set >> step;
+  return set;
+}
+// The squares one file to the left and one to the right of a set.
+EVAL_INLINE u64 besideFiles(u64 set) {
+  return ((set & ~bbFile[0]) >> 1) | ((set & ~bbFile[7]) << 1);
 }
 
-// The pawn-only terms of colour c: the structure penalties, and the passed
-// pawns (no enemy pawn's front on its own or an adjacent file lies ahead of
-// it) with those that have an own pawn beside them level or one rank behind.
+// The pawn-only terms of colour c, all pawns at once, in the terms of the
+// file fronts (the most advanced pawn of a colour on a file):
+// - doubled: an own pawn further ahead on its file;
+// - isolated: no own pawn on either adjacent file;
+// - backward: not isolated, and the front of every adjacent file that has
+//   own pawns lies ahead of it;
+// - passed: on its own and both adjacent files, no enemy front (the enemy
+//   pawn nearest to c's first rank) lies ahead of it; connected among
+//   these: the own front of an adjacent file level with it or one rank
+//   behind.
 EVAL_INLINE void pawnOnlyTerms(const ChessBoardNode& node, unsigned c, PawnFiles& files) {
-  const int* front = files.front[c];
-  const int* enemyFront = files.front[c ^ 1];
-  files.structure[c] = 0;
-  files.passed[c] = files.connected[c] = 0;
-  for (u64 b = node.bbPiece[c * 7 + PAWN]; b;) {
-    const unsigned s = popFirstSquare(b);
-    const unsigned f = s & 7;
-    const int r = relativeRank(c, s);
-    files.structure[c] += pawnWeakness(front, f, r);
-    // An enemy pawn at relative rank e stands at our relative rank 7 - e.
-    bool passed = true;
-    for (unsigned file = f; file <= f + 2; ++file) {
-      if (enemyFront[file] != NO_PAWN && enemyFront[file] < 7 - r) passed = false;
-    }
-    if (!passed) continue;
-    files.passed[c] |= bit(s);
-    const int left = front[f], right = front[f + 2];
-    if (left == r || left == r - 1 || right == r || right == r - 1) files.connected[c] |= bit(s);
-  }
+  const u64 pawns = node.bbPiece[c * 7 + PAWN];
+  const u64 enemyPawns = node.bbPiece[(c ^ 1) * 7 + PAWN];
+  // 1. The squares behind an own pawn of their file, and the files that
+  //    have own pawns; the left file of a square is the right one of the
+  //    square one file to its left, hence the opposite shifts.
+  const u64 behindOwn = fillAhead(c ^ 1, ahead(c ^ 1, pawns));
+  const u64 ownFiles = fillAhead(c, fillAhead(c ^ 1, pawns));
+  const u64 leftHasPawns = (ownFiles & ~bbFile[7]) << 1;
+  const u64 rightHasPawns = (ownFiles & ~bbFile[0]) >> 1;
+  const u64 leftAhead = (behindOwn & ~bbFile[7]) << 1;
+  const u64 rightAhead = (behindOwn & ~bbFile[0]) >> 1;
+  // 2. The structure penalties.
+  const u64 doubled = pawns & behindOwn;
+  const u64 isolated = pawns & ~(leftHasPawns | rightHasPawns);
+  const u64 backward =
+      pawns & ~isolated & (~leftHasPawns | leftAhead) & (~rightHasPawns | rightAhead);
+  files.structure[c] = -static_cast<int>(EVAL_DOUBLED_PAWN * popCount(doubled) +
+                                         EVAL_ISOLATED_PAWN * popCount(isolated) +
+                                         EVAL_BACKWARD_PAWN * popCount(backward));
+  // 3. Passed: the squares of the enemy's files behind its front, and those
+  //    beside them, are not passed.
+  const u64 enemyFiles = fillAhead(c, fillAhead(c ^ 1, enemyPawns));
+  const u64 behindEnemyFront = enemyFiles & ~fillAhead(c, enemyPawns);
+  files.passed[c] = pawns & ~(behindEnemyFront | besideFiles(behindEnemyFront));
+  // 4. Connected: beside an own front, or beside the square ahead of one.
+  const u64 fronts = pawns & ~behindOwn;
+  files.connected[c] = files.passed[c] & besideFiles(fronts | ahead(c, fronts));
 }
 
 // The passed pawns of colour c: the bonus of its phase and rank, halved
