@@ -378,13 +378,8 @@ EVAL_INLINE int kingSafety(const ChessBoardNode& node, unsigned c, const PawnFil
   return value;
 }
 
-// Steps 4-13 of the evaluation: White's positional terms less Black's. They
-// count squares with a population count; a second copy is compiled for
-// processors with the POPCNT instruction and chosen at load time (both
-// compute the same numbers). Out of line, so that the calls that end before
-// them (draw, lazy exit, table hit) stay short.
-[[gnu::target_clones("popcnt", "default"), gnu::noinline]] int computePositionalScore(
-    const ChessBoardNode& node) {
+// Steps 4-13 of the evaluation: White's positional terms less Black's.
+EVAL_INLINE int computePositionalScore(const ChessBoardNode& node) {
   // 4. Blocked centre pawns and trapped pieces.
   int score[2];
   for (unsigned c = BLACK; c <= WHITE; ++c) score[c] = blockedPieces(node, c);
@@ -426,15 +421,28 @@ const u64 EVAL_SCORE_MASK = 0xFFFF;
 static_assert(EVAL_TABLE_BITS > 16, "the filled mark lies in the index bits");
 u64 evalTable[1u << EVAL_TABLE_BITS];
 
-EVAL_INLINE int positionalScore(const ChessBoardNode& node) {
-  const u64 key = node.hashKey;
-  u64& entry = evalTable[key & EVAL_INDEX_MASK];
-  const u64 tag = (key & ~EVAL_INDEX_MASK) | EVAL_FILLED;
-  if ((entry & ~EVAL_SCORE_MASK) == tag) return static_cast<int16_t>(entry & EVAL_SCORE_MASK);
+// The entry of a key, and what it holds for that key above the score.
+EVAL_INLINE u64& evalEntry(u64 key) { return evalTable[key & EVAL_INDEX_MASK]; }
+EVAL_INLINE u64 evalTag(u64 key) { return (key & ~EVAL_INDEX_MASK) | EVAL_FILLED; }
+
+// Step 14: a total of White less Black, from the side to move.
+EVAL_INLINE int fromSideToMove(const ChessBoardNode& node, int total) {
+  return node.sideToMove == WHITE ? total : -total;
+}
+
+// The evaluation of a position the table does not hold, from its base: the
+// positional terms computed and kept in its entry. They count squares with
+// a population count; a second copy is compiled for processors with the
+// POPCNT instruction and chosen at load time (both compute the same
+// numbers). Out of line and called last, so that the calls that end before
+// it (draw, lazy exit, table hit) stay short.
+[[gnu::target_clones("popcnt", "default"), gnu::noinline]] int evaluateAndKeep(
+    const ChessBoardNode& node, int base) {
   const int score = computePositionalScore(node);
-  if (score == static_cast<int16_t>(score))
-    entry = tag | (static_cast<u64>(score) & EVAL_SCORE_MASK);
-  return score;
+  if (score == static_cast<int16_t>(score)) {
+    evalEntry(node.hashKey) = evalTag(node.hashKey) | (static_cast<u64>(score) & EVAL_SCORE_MASK);
+  }
+  return fromSideToMove(node, base + score);
 }
 
 }  // namespace
@@ -466,13 +474,13 @@ int ChessBoardNode::evaluate(int alpha, int beta, int lazyAllowed) {
 
   // 3. Lazy exit when the base alone lies far outside the window.
   if (lazyAllowed == 1) {
-    const int s = stm == WHITE ? base : -base;
+    const int s = fromSideToMove(*this, base);
     if (s - LAZY_EVAL_MARGIN > beta || s + LAZY_EVAL_MARGIN < alpha) return s;
   }
 
-  // 4-13. The positional terms, from the evaluation table.
-  const int total = base + positionalScore(*this);
-
-  // 14. From the side to move.
-  return stm == WHITE ? total : -total;
+  // 4-14. The positional terms from the evaluation table, or computed and
+  //       kept there.
+  const u64 entry = evalEntry(hashKey);
+  if ((entry & ~EVAL_SCORE_MASK) != evalTag(hashKey)) return evaluateAndKeep(*this, base);
+  return fromSideToMove(*this, base + static_cast<int16_t>(entry & EVAL_SCORE_MASK));
 }
