@@ -153,17 +153,20 @@ EVAL_INLINE int blockedPieces(const ChessBoardNode& node, unsigned c) {
   int value = 0;
   if ((pawns & sq(11)) && (occupied & sq(19))) value -= BLOCKED_PAWN;  // d2, d3
   if ((pawns & sq(12)) && (occupied & sq(20))) value -= BLOCKED_PAWN;  // e2, e3
+  // Minor pieces on a7 or h7 are rare: one test for both.
   const u64 knights = node.bbPiece[c * 7 + KNIGHT];
-  if ((knights & sq(48)) && all(enemyPawns, sq(49) | sq(40))) {
-    value -= BLOCKED_KNIGHT;
-  } else if ((knights & sq(55)) && all(enemyPawns, sq(54) | sq(47))) {
-    value -= BLOCKED_KNIGHT;
-  }
   const u64 bishops = node.bbPiece[c * 7 + BISHOP];
-  if ((bishops & sq(48)) && all(enemyPawns, sq(41) | sq(50))) {
-    value -= BLOCKED_BISHOP;
-  } else if ((bishops & sq(55)) && all(enemyPawns, sq(46) | sq(53))) {
-    value -= BLOCKED_BISHOP;
+  if ((knights | bishops) & (sq(48) | sq(55))) {
+    if ((knights & sq(48)) && all(enemyPawns, sq(49) | sq(40))) {
+      value -= BLOCKED_KNIGHT;
+    } else if ((knights & sq(55)) && all(enemyPawns, sq(54) | sq(47))) {
+      value -= BLOCKED_KNIGHT;
+    }
+    if ((bishops & sq(48)) && all(enemyPawns, sq(41) | sq(50))) {
+      value -= BLOCKED_BISHOP;
+    } else if ((bishops & sq(55)) && all(enemyPawns, sq(46) | sq(53))) {
+      value -= BLOCKED_BISHOP;
+    }
   }
   if (node.gamePhase <= 1) {
     const u64 rooks = node.bbPiece[c * 7 + ROOK];
