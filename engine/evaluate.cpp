@@ -101,9 +101,11 @@ EVAL_INLINE bool all(u64 set, u64 mask) { return (set & mask) == mask; }
 
 // What the pawn scan finds, for the terms that read pawn files.
 struct PawnFiles {
-  // By colour, the relative rank of the most advanced pawn of each file
-  // (index file + 1; the off-board files 0 and 9 stay NO_PAWN).
-  int front[2][10];
+  // By colour and file of its king, the missing pawn shield penalty of the
+  // king's file and the files beside it.
+  int shield[2][8];
+  // By colour, every square of the files without its pawns.
+  u64 noPawnFiles[2];
   // By colour, the squares its pawns attack.
   u64 attacks[2];
   // By colour, the doubled, isolated and backward pawn penalties.
@@ -123,13 +125,23 @@ struct PieceAttacks {
   u64 queens[2] = {0, 0};
 };
 
+// The pawn shield penalties of every king file, from the relative rank of
+// the most advanced pawn of each file, and the squares the pawns attack.
 EVAL_INLINE void scanPawns(const ChessBoardNode& node, PawnFiles& files) {
   for (unsigned c = BLACK; c <= WHITE; ++c) {
-    for (int f = 0; f < 10; ++f) files.front[c][f] = NO_PAWN;
+    int front[8];
+    for (int f = 0; f < 8; ++f) front[f] = NO_PAWN;
     for (u64 b = node.bbPiece[c * 7 + PAWN]; b;) {
       const unsigned s = popFirstSquare(b);
       const int r = relativeRank(c, s);
-      if (r > files.front[c][(s & 7) + 1]) files.front[c][(s & 7) + 1] = r;
+      if (r > front[s & 7]) front[s & 7] = r;
+    }
+    for (int kf = 0; kf < 8; ++kf) {
+      int penalty = 0;
+      for (int f = kf - 1; f <= kf + 1; ++f) {
+        if (f >= 0 && f <= 7) penalty += EVAL_MISSING_PAWN_SHIELD[front[f] + 1];
+      }
+      files.shield[c][kf] = penalty;
     }
   }
   const u64 whitePawns = node.bbPiece[WHITE * 7 + PAWN];
@@ -191,7 +203,8 @@ EVAL_INLINE u64 besideFiles(u64 set) {
 }
 
 // The pawn-only terms of colour c, all pawns at once, in the terms of the
-// file fronts (the most advanced pawn of a colour on a file):
+// file fronts (the most advanced pawn of a colour on a file), and the files
+// without its pawns:
 // - doubled: an own pawn further ahead on its file;
 // - isolated: no own pawn on either adjacent file;
 // - backward: not isolated, and the front of every adjacent file that has
@@ -208,6 +221,7 @@ EVAL_INLINE void pawnOnlyTerms(const ChessBoardNode& node, unsigned c, PawnFiles
   //    square one file to its left, hence the opposite shifts.
   const u64 behindOwn = fillAhead(c ^ 1, ahead(c ^ 1, pawns));
   const u64 ownFiles = fillAhead(c, fillAhead(c ^ 1, pawns));
+  files.noPawnFiles[c] = ~ownFiles;
   const u64 leftHasPawns = (ownFiles & ~bbFile[7]) << 1;
   const u64 rightHasPawns = (ownFiles & ~bbFile[0]) >> 1;
   const u64 leftAhead = (behindOwn & ~bbFile[7]) << 1;
@@ -293,11 +307,12 @@ EVAL_INLINE int minorPieces(const ChessBoardNode& node, unsigned c, const PawnFi
     attacks.knights[c] |= a;
     value += mobility(a, free, unsafe);
     value += EVAL_TROPISM_KNIGHT[distance(s, enemyKing)];
-    const int outpost = pos_outpost[c][s];
-    if (outpost && (files.attacks[c] & bit(s)) && !(files.attacks[enemy] & bit(s))) {
-      value += outpost;
-    }
   }
+  // Outposts: only a knight that an own pawn guards and no enemy pawn
+  // attacks can hold one.
+  const u64 guarded = files.attacks[c] & ~files.attacks[enemy];
+  for (u64 b = node.bbPiece[c * 7 + KNIGHT] & guarded; b;)
+    value += pos_outpost[c][popFirstSquare(b)];
   for (u64 b = node.bbPiece[c * 7 + BISHOP]; b;) {
     const unsigned s = popFirstSquare(b);
     const u64 a = bishopAttacks(s, node.bbAllPiece);
@@ -340,10 +355,11 @@ EVAL_INLINE int majorPieces(const ChessBoardNode& node, unsigned c, const PawnFi
     attacked |= a;
     value += mobility(a, free, unsafe);
     value += tropism[distance(s, enemyKing)];
-    const unsigned f = (s & 7) + 1;
-    if (rook && files.front[c][f] == NO_PAWN) {
-      value += files.front[enemy][f] == NO_PAWN ? EVAL_ROOK_OPEN_FILE : EVAL_ROOK_SEMI_OPEN_FILE;
-    }
+  }
+  // Rooks on files without own pawns: seldom more than two, so counted by
+  // clearing bits rather than with population counts.
+  for (u64 b = rook ? pieces & files.noPawnFiles[c] : 0; b; b &= b - 1) {
+    value += (b & -b & files.noPawnFiles[enemy]) ? EVAL_ROOK_OPEN_FILE : EVAL_ROOK_SEMI_OPEN_FILE;
   }
   // The seventh rank is judged only when a piece stands on it.
   const u64 onSeventh = pieces & seventhRank(c);
@@ -368,12 +384,7 @@ EVAL_INLINE int kingSafety(const ChessBoardNode& node, unsigned c, const PawnFil
   const unsigned enemy = c ^ 1;
   const unsigned king = node.kingSquare[c];
   int value = 0;
-  if (node.gamePhase <= 1 && relativeRank(c, king) <= 1) {
-    const int kf = static_cast<int>(king & 7);
-    for (int f = kf - 1; f <= kf + 1; ++f) {
-      if (f >= 0 && f <= 7) value -= EVAL_MISSING_PAWN_SHIELD[files.front[c][f + 1] + 1];
-    }
-  }
+  if (node.gamePhase <= 1 && relativeRank(c, king) <= 1) value -= files.shield[c][king & 7];
   const u64 attackedByEnemy = files.attacks[enemy] | attacks.knights[enemy] |
                               attacks.bishops[enemy] | attacks.rooks[enemy] | attacks.queens[enemy];
   value -=
