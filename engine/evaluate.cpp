@@ -3,12 +3,13 @@
 // Material and piece-square sums are kept by make and unmake; everything else
 // (pawn structure, trapped pieces, mobility, king tropism, outposts, rook
 // files, seventh-rank pieces, queen development, pawn shield, attacks near
-// the king) is computed here on every call. Each term is one function
-// written once for a colour, in ranks and squares relative to that colour
-// (a square of Black is mirrored with s ^ 56), so a colour-mirrored position
-// evaluates to exactly the same number. Squares beside or beyond the edge
-// are reached by shifting bitboards, never by indexing, so an off-board
-// square is empty.
+// the king) is computed here, or read from the evaluation table for a
+// position evaluated before. Each term is one function written once for a
+// colour, in ranks and squares relative to that colour (a square of Black
+// is mirrored with s ^ 56), so a colour-mirrored position evaluates to
+// exactly the same number. Squares beside or beyond the edge are reached
+// by shifting bitboards, never by indexing, so an off-board square is
+// empty.
 #include "engine/evaluate.h"
 
 #include "engine/bitboard.h"
@@ -61,8 +62,8 @@ namespace {
 // colour.
 const int NO_PAWN = -1;
 
-// The evaluation's helpers and terms are inlined into evaluate, so that its
-// POPCNT copy counts with the instruction everywhere.
+// The evaluation's helpers and terms are inlined into computePositionalScore,
+// so that its POPCNT copy counts with the instruction everywhere.
 #define EVAL_INLINE inline __attribute__((always_inline))
 
 constexpr u64 bit(unsigned square) { return 1ULL << square; }
@@ -100,9 +101,11 @@ EVAL_INLINE bool all(u64 set, u64 mask) { return (set & mask) == mask; }
 
 // What the pawn scan finds, for the terms that read pawn files.
 struct PawnFiles {
-  // By colour, the relative rank of the most advanced pawn of each file
-  // (index file + 1; the off-board files 0 and 9 stay NO_PAWN).
-  int front[2][10];
+  // By colour and file of its king, the missing pawn shield penalty of the
+  // king's file and the files beside it.
+  int shield[2][8];
+  // By colour, every square of the files without its pawns.
+  u64 noPawnFiles[2];
   // By colour, the squares its pawns attack.
   u64 attacks[2];
   // By colour, the doubled, isolated and backward pawn penalties.
@@ -122,13 +125,23 @@ struct PieceAttacks {
   u64 queens[2] = {0, 0};
 };
 
+// The pawn shield penalties of every king file, from the relative rank of
+// the most advanced pawn of each file, and the squares the pawns attack.
 EVAL_INLINE void scanPawns(const ChessBoardNode& node, PawnFiles& files) {
   for (unsigned c = BLACK; c <= WHITE; ++c) {
-    for (int f = 0; f < 10; ++f) files.front[c][f] = NO_PAWN;
+    int front[8];
+    for (int f = 0; f < 8; ++f) front[f] = NO_PAWN;
     for (u64 b = node.bbPiece[c * 7 + PAWN]; b;) {
       const unsigned s = popFirstSquare(b);
       const int r = relativeRank(c, s);
-      if (r > files.front[c][(s & 7) + 1]) files.front[c][(s & 7) + 1] = r;
+      if (r > front[s & 7]) front[s & 7] = r;
+    }
+    for (int kf = 0; kf < 8; ++kf) {
+      int penalty = 0;
+      for (int f = kf - 1; f <= kf + 1; ++f) {
+        if (f >= 0 && f <= 7) penalty += EVAL_MISSING_PAWN_SHIELD[front[f] + 1];
+      }
+      files.shield[c][kf] = penalty;
     }
   }
   const u64 whitePawns = node.bbPiece[WHITE * 7 + PAWN];
@@ -152,17 +165,20 @@ EVAL_INLINE int blockedPieces(const ChessBoardNode& node, unsigned c) {
   int value = 0;
   if ((pawns & sq(11)) && (occupied & sq(19))) value -= BLOCKED_PAWN;  // d2, d3
   if ((pawns & sq(12)) && (occupied & sq(20))) value -= BLOCKED_PAWN;  // e2, e3
+  // Minor pieces on a7 or h7 are rare: one test for both.
   const u64 knights = node.bbPiece[c * 7 + KNIGHT];
-  if ((knights & sq(48)) && all(enemyPawns, sq(49) | sq(40))) {
-    value -= BLOCKED_KNIGHT;
-  } else if ((knights & sq(55)) && all(enemyPawns, sq(54) | sq(47))) {
-    value -= BLOCKED_KNIGHT;
-  }
   const u64 bishops = node.bbPiece[c * 7 + BISHOP];
-  if ((bishops & sq(48)) && all(enemyPawns, sq(41) | sq(50))) {
-    value -= BLOCKED_BISHOP;
-  } else if ((bishops & sq(55)) && all(enemyPawns, sq(46) | sq(53))) {
-    value -= BLOCKED_BISHOP;
+  if ((knights | bishops) & (sq(48) | sq(55))) {
+    if ((knights & sq(48)) && all(enemyPawns, sq(49) | sq(40))) {
+      value -= BLOCKED_KNIGHT;
+    } else if ((knights & sq(55)) && all(enemyPawns, sq(54) | sq(47))) {
+      value -= BLOCKED_KNIGHT;
+    }
+    if ((bishops & sq(48)) && all(enemyPawns, sq(41) | sq(50))) {
+      value -= BLOCKED_BISHOP;
+    } else if ((bishops & sq(55)) && all(enemyPawns, sq(46) | sq(53))) {
+      value -= BLOCKED_BISHOP;
+    }
   }
   if (node.gamePhase <= 1) {
     const u64 rooks = node.bbPiece[c * 7 + ROOK];
@@ -176,47 +192,56 @@ EVAL_INLINE int blockedPieces(const ChessBoardNode& node, unsigned c) {
   return value;
 }
 
-// Doubled, isolated and backward: the penalty of a pawn on file f at
-// relative rank r, by the fronts of its colour.
-EVAL_INLINE int pawnWeakness(const int* front, unsigned f, int r) {
-  const int left = front[f], own = front[f + 1], right = front[f + 2];
-  int value = 0;
-  if (r < own) value -= EVAL_DOUBLED_PAWN;
-  if (left == NO_PAWN) {
-    if (right == NO_PAWN) {
-      value -= EVAL_ISOLATED_PAWN;
-    } else if (r < right) {
-      value -= EVAL_BACKWARD_PAWN;
-    }
-  } else if (r < left && (right == NO_PAWN || r < right)) {
-    value -= EVAL_BACKWARD_PAWN;
-  }
-  return value;
+// Every square of a set and those ahead of it on their files, for colour c.
+EVAL_INLINE u64 fillAhead(unsigned c, u64 set) {
+  for (unsigned step = 8; step <= 32; step *= 2) set |= c == WHITE ? set << step : set >> step;
+  return set;
+}
+// The squares one file to the left and one to the right of a set.
+EVAL_INLINE u64 besideFiles(u64 set) {
+  return ((set & ~bbFile[0]) >> 1) | ((set & ~bbFile[7]) << 1);
 }
 
-// The pawn-only terms of colour c: the structure penalties, and the passed
-// pawns (no enemy pawn's front on its own or an adjacent file lies ahead of
-// it) with those that have an own pawn beside them level or one rank behind.
+// The pawn-only terms of colour c, all pawns at once, in the terms of the
+// file fronts (the most advanced pawn of a colour on a file), and the files
+// without its pawns:
+// - doubled: an own pawn further ahead on its file;
+// - isolated: no own pawn on either adjacent file;
+// - backward: not isolated, and the front of every adjacent file that has
+//   own pawns lies ahead of it;
+// - passed: on its own and both adjacent files, no enemy front (the enemy
+//   pawn nearest to c's first rank) lies ahead of it; connected among
+//   these: the own front of an adjacent file level with it or one rank
+//   behind.
 EVAL_INLINE void pawnOnlyTerms(const ChessBoardNode& node, unsigned c, PawnFiles& files) {
-  const int* front = files.front[c];
-  const int* enemyFront = files.front[c ^ 1];
-  files.structure[c] = 0;
-  files.passed[c] = files.connected[c] = 0;
-  for (u64 b = node.bbPiece[c * 7 + PAWN]; b;) {
-    const unsigned s = popFirstSquare(b);
-    const unsigned f = s & 7;
-    const int r = relativeRank(c, s);
-    files.structure[c] += pawnWeakness(front, f, r);
-    // An enemy pawn at relative rank e stands at our relative rank 7 - e.
-    bool passed = true;
-    for (unsigned file = f; file <= f + 2; ++file) {
-      if (enemyFront[file] != NO_PAWN && enemyFront[file] < 7 - r) passed = false;
-    }
-    if (!passed) continue;
-    files.passed[c] |= bit(s);
-    const int left = front[f], right = front[f + 2];
-    if (left == r || left == r - 1 || right == r || right == r - 1) files.connected[c] |= bit(s);
-  }
+  const u64 pawns = node.bbPiece[c * 7 + PAWN];
+  const u64 enemyPawns = node.bbPiece[(c ^ 1) * 7 + PAWN];
+  // 1. The squares behind an own pawn of their file, and the files that
+  //    have own pawns; the left file of a square is the right one of the
+  //    square one file to its left, hence the opposite shifts.
+  const u64 behindOwn = fillAhead(c ^ 1, ahead(c ^ 1, pawns));
+  const u64 ownFiles = fillAhead(c, fillAhead(c ^ 1, pawns));
+  files.noPawnFiles[c] = ~ownFiles;
+  const u64 leftHasPawns = (ownFiles & ~bbFile[7]) << 1;
+  const u64 rightHasPawns = (ownFiles & ~bbFile[0]) >> 1;
+  const u64 leftAhead = (behindOwn & ~bbFile[7]) << 1;
+  const u64 rightAhead = (behindOwn & ~bbFile[0]) >> 1;
+  // 2. The structure penalties.
+  const u64 doubled = pawns & behindOwn;
+  const u64 isolated = pawns & ~(leftHasPawns | rightHasPawns);
+  const u64 backward =
+      pawns & ~isolated & (~leftHasPawns | leftAhead) & (~rightHasPawns | rightAhead);
+  files.structure[c] = -static_cast<int>(EVAL_DOUBLED_PAWN * popCount(doubled) +
+                                         EVAL_ISOLATED_PAWN * popCount(isolated) +
+                                         EVAL_BACKWARD_PAWN * popCount(backward));
+  // 3. Passed: the squares of the enemy's files behind its front, and those
+  //    beside them, are not passed.
+  const u64 enemyFiles = fillAhead(c, fillAhead(c ^ 1, enemyPawns));
+  const u64 behindEnemyFront = enemyFiles & ~fillAhead(c, enemyPawns);
+  files.passed[c] = pawns & ~(behindEnemyFront | besideFiles(behindEnemyFront));
+  // 4. Connected: beside an own front, or beside the square ahead of one.
+  const u64 fronts = pawns & ~behindOwn;
+  files.connected[c] = files.passed[c] & besideFiles(fronts | ahead(c, fronts));
 }
 
 // The passed pawns of colour c: the bonus of its phase and rank, halved
@@ -282,11 +307,12 @@ EVAL_INLINE int minorPieces(const ChessBoardNode& node, unsigned c, const PawnFi
     attacks.knights[c] |= a;
     value += mobility(a, free, unsafe);
     value += EVAL_TROPISM_KNIGHT[distance(s, enemyKing)];
-    const int outpost = pos_outpost[c][s];
-    if (outpost && (files.attacks[c] & bit(s)) && !(files.attacks[enemy] & bit(s))) {
-      value += outpost;
-    }
   }
+  // Outposts: only a knight that an own pawn guards and no enemy pawn
+  // attacks can hold one.
+  const u64 guarded = files.attacks[c] & ~files.attacks[enemy];
+  for (u64 b = node.bbPiece[c * 7 + KNIGHT] & guarded; b;)
+    value += pos_outpost[c][popFirstSquare(b)];
   for (u64 b = node.bbPiece[c * 7 + BISHOP]; b;) {
     const unsigned s = popFirstSquare(b);
     const u64 a = bishopAttacks(s, node.bbAllPiece);
@@ -320,20 +346,25 @@ EVAL_INLINE int majorPieces(const ChessBoardNode& node, unsigned c, const PawnFi
                      (rook ? 0 : attacks.rooks[enemy]);
   const i32* tropism = rook ? EVAL_TROPISM_ROOK : EVAL_TROPISM_QUEEN;
   const int seventhBonus = rook ? EVAL_ROOK_ON_7TH : EVAL_QUEEN_ON_7TH;
-  const bool seventhMatters = seventhRankMatters(node, c);
+  const u64 pieces = node.bbPiece[c * 7 + TYPE];
   u64& attacked = rook ? attacks.rooks[c] : attacks.queens[c];
   int value = 0;
-  for (u64 b = node.bbPiece[c * 7 + TYPE]; b;) {
+  for (u64 b = pieces; b;) {
     const unsigned s = popFirstSquare(b);
     const u64 a = rook ? rookAttacks(s, node.bbAllPiece) : queenAttacks(s, node.bbAllPiece);
     attacked |= a;
     value += mobility(a, free, unsafe);
     value += tropism[distance(s, enemyKing)];
-    const unsigned f = (s & 7) + 1;
-    if (rook && files.front[c][f] == NO_PAWN) {
-      value += files.front[enemy][f] == NO_PAWN ? EVAL_ROOK_OPEN_FILE : EVAL_ROOK_SEMI_OPEN_FILE;
-    }
-    if ((seventhRank(c) & bit(s)) && seventhMatters) value += seventhBonus;
+  }
+  // Rooks on files without own pawns: seldom more than two, so counted by
+  // clearing bits rather than with population counts.
+  for (u64 b = rook ? pieces & files.noPawnFiles[c] : 0; b; b &= b - 1) {
+    value += (b & -b & files.noPawnFiles[enemy]) ? EVAL_ROOK_OPEN_FILE : EVAL_ROOK_SEMI_OPEN_FILE;
+  }
+  // The seventh rank is judged only when a piece stands on it.
+  const u64 onSeventh = pieces & seventhRank(c);
+  if (onSeventh && seventhRankMatters(node, c)) {
+    value += seventhBonus * static_cast<int>(popCount(onSeventh));
   }
   return value;
 }
@@ -353,17 +384,79 @@ EVAL_INLINE int kingSafety(const ChessBoardNode& node, unsigned c, const PawnFil
   const unsigned enemy = c ^ 1;
   const unsigned king = node.kingSquare[c];
   int value = 0;
-  if (node.gamePhase <= 1 && relativeRank(c, king) <= 1) {
-    const int kf = static_cast<int>(king & 7);
-    for (int f = kf - 1; f <= kf + 1; ++f) {
-      if (f >= 0 && f <= 7) value -= EVAL_MISSING_PAWN_SHIELD[files.front[c][f + 1] + 1];
-    }
-  }
+  if (node.gamePhase <= 1 && relativeRank(c, king) <= 1) value -= files.shield[c][king & 7];
   const u64 attackedByEnemy = files.attacks[enemy] | attacks.knights[enemy] |
                               attacks.bishops[enemy] | attacks.rooks[enemy] | attacks.queens[enemy];
   value -=
       EVAL_KING_SAFETY_ATTACK * static_cast<int>(popCount(bbKingAttack[king] & attackedByEnemy));
   return value;
+}
+
+// Steps 4-13 of the evaluation: White's positional terms less Black's.
+EVAL_INLINE int computePositionalScore(const ChessBoardNode& node) {
+  // 4. Blocked centre pawns and trapped pieces.
+  int score[2];
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] = blockedPieces(node, c);
+
+  // 5-7. Pawn scan, pawn structure and passed pawns; what the pawns alone
+  //      decide comes from the pawn table.
+  const PawnFiles& files = pawnFiles(node);
+  for (unsigned c = BLACK; c <= WHITE; ++c) {
+    score[c] += files.structure[c] + passedPawns(node, c, files);
+  }
+
+  // 8-11. Pieces. Each kind is done for both colours before the next kind,
+  //       whose safe squares depend on the enemy's lesser pieces.
+  PieceAttacks attacks;
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += minorPieces(node, c, files, attacks);
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += majorPieces<ROOK>(node, c, files, attacks);
+  for (unsigned c = BLACK; c <= WHITE; ++c) {
+    score[c] += majorPieces<QUEEN>(node, c, files, attacks) + queenDevelopment(node, c);
+  }
+
+  // 12-13. King safety, once every attack is known.
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += kingSafety(node, c, files, attacks);
+
+  return score[WHITE] - score[BLACK];
+}
+
+// The positional terms depend on the placement of the pieces alone, which
+// repeats all through a search, so they are kept in a table indexed by the
+// low EVAL_TABLE_BITS bits of the position's key. An entry is one word: the
+// key's bits above the index, a filled mark in a bit the index already
+// decides, and the score in the low 16 bits. The index and the stored bits
+// together are the whole key, so a hit is always the same position (the
+// key's side to move, castling and en-passant parts only make a few copies
+// of one placement). A score that does not fit 16 bits is not kept.
+const unsigned EVAL_TABLE_BITS = 17;
+const u64 EVAL_INDEX_MASK = (1ULL << EVAL_TABLE_BITS) - 1;
+const u64 EVAL_FILLED = 1ULL << 16;
+const u64 EVAL_SCORE_MASK = 0xFFFF;
+static_assert(EVAL_TABLE_BITS > 16, "the filled mark lies in the index bits");
+u64 evalTable[1u << EVAL_TABLE_BITS];
+
+// The entry of a key, and what it holds for that key above the score.
+EVAL_INLINE u64& evalEntry(u64 key) { return evalTable[key & EVAL_INDEX_MASK]; }
+EVAL_INLINE u64 evalTag(u64 key) { return (key & ~EVAL_INDEX_MASK) | EVAL_FILLED; }
+
+// Step 14: a total of White less Black, from the side to move.
+EVAL_INLINE int fromSideToMove(const ChessBoardNode& node, int total) {
+  return node.sideToMove == WHITE ? total : -total;
+}
+
+// The evaluation of a position the table does not hold, from its base: the
+// positional terms computed and kept in its entry. They count squares with
+// a population count; a second copy is compiled for processors with the
+// POPCNT instruction and chosen at load time (both compute the same
+// numbers). Out of line and called last, so that the calls that end before
+// it (draw, lazy exit, table hit) stay short.
+[[gnu::target_clones("popcnt", "default"), gnu::noinline]] int evaluateAndKeep(
+    const ChessBoardNode& node, int base) {
+  const int score = computePositionalScore(node);
+  if (score == static_cast<int16_t>(score)) {
+    evalEntry(node.hashKey) = evalTag(node.hashKey) | (static_cast<u64>(score) & EVAL_SCORE_MASK);
+  }
+  return fromSideToMove(node, base + score);
 }
 
 }  // namespace
@@ -376,11 +469,7 @@ int ChessBoardNode::evaluateDraw(int colour) {
              : 0;
 }
 
-// The evaluation counts squares with a population count at every call; a
-// second copy of it is compiled for processors with the POPCNT instruction
-// and chosen at load time. Both copies compute the same numbers.
-[[gnu::target_clones("popcnt", "default")]] int ChessBoardNode::evaluate(int alpha, int beta,
-                                                                         int lazyAllowed) {
+int ChessBoardNode::evaluate(int alpha, int beta, int lazyAllowed) {
   const unsigned stm = sideToMove;
 
   // 1. The side to move cannot win with what it has left: a draw score,
@@ -399,34 +488,13 @@ int ChessBoardNode::evaluateDraw(int colour) {
 
   // 3. Lazy exit when the base alone lies far outside the window.
   if (lazyAllowed == 1) {
-    const int s = stm == WHITE ? base : -base;
+    const int s = fromSideToMove(*this, base);
     if (s - LAZY_EVAL_MARGIN > beta || s + LAZY_EVAL_MARGIN < alpha) return s;
   }
 
-  // 4. Blocked centre pawns and trapped pieces.
-  int score[2];
-  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] = blockedPieces(*this, c);
-
-  // 5-7. Pawn scan, pawn structure and passed pawns; what the pawns alone
-  //      decide comes from the pawn table.
-  const PawnFiles& files = pawnFiles(*this);
-  for (unsigned c = BLACK; c <= WHITE; ++c) {
-    score[c] += files.structure[c] + passedPawns(*this, c, files);
-  }
-
-  // 8-11. Pieces. Each kind is done for both colours before the next kind,
-  //       whose safe squares depend on the enemy's lesser pieces.
-  PieceAttacks attacks;
-  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += minorPieces(*this, c, files, attacks);
-  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += majorPieces<ROOK>(*this, c, files, attacks);
-  for (unsigned c = BLACK; c <= WHITE; ++c) {
-    score[c] += majorPieces<QUEEN>(*this, c, files, attacks) + queenDevelopment(*this, c);
-  }
-
-  // 12-13. King safety, once every attack is known.
-  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += kingSafety(*this, c, files, attacks);
-
-  // 14. White's total less Black's, from the side to move.
-  const int total = base + score[WHITE] - score[BLACK];
-  return stm == WHITE ? total : -total;
+  // 4-14. The positional terms from the evaluation table, or computed and
+  //       kept there.
+  const u64 entry = evalEntry(hashKey);
+  if ((entry & ~EVAL_SCORE_MASK) != evalTag(hashKey)) return evaluateAndKeep(*this, base);
+  return fromSideToMove(*this, base + static_cast<int16_t>(entry & EVAL_SCORE_MASK));
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/evaluate.h"
@@ -22,27 +23,20 @@ int evaluateFen(TestBoard& board, const std::string& fen) {
   return board.currentNode.evaluate(-FULL, FULL, 0);
 }
 
-}  // namespace
-
-TEST(Evaluate, StartPositionIsZeroForEitherSide) {
-  auto board = newTestBoard();
-  EXPECT_EQ(board->currentNode.evaluate(-FULL, FULL, 0), 0);
-  EXPECT_EQ(evaluateFen(*board, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1"), 0);
-}
+// The suite files and their numbers of positions.
+const std::pair<const char*, int> SUITES[] = {
+    {"perftsuite.epd", 127}, {"wac.epd", 200}, {"openings-6mov.epd", 4025}};
 
 // Every position of the suites (their first four fields) and a few with
-// trapped pieces in every corner evaluate as their colour mirror, exactly
-// and with a narrow window that lets the lazy exit fire.
-TEST(Evaluate, ColourSymmetricOverTheSuites) {
+// trapped pieces in every corner.
+std::vector<std::string> suiteFens() {
   std::vector<std::string> fens = {"4k3/Np6/p7/8/8/8/8/4K3 w - -",
                                    "4k3/6pN/7p/8/8/8/8/4K3 b - -",
                                    "4k3/B1p5/1p6/8/8/8/8/4K3 w - -",
                                    "4k3/5p1B/6p1/8/8/8/8/4K3 w - -",
                                    "5rk1/5ppp/8/8/8/8/5PPP/5RK1 w - -",
                                    "r3k2r/pppq1ppp/2n5/3pp3/3PP3/2N5/PPPQ1PPP/R3K2R w KQkq -"};
-  for (const auto& suite : {std::make_pair("perftsuite.epd", 127), std::make_pair("wac.epd", 200),
-                            std::make_pair("openings-6mov.epd", 4025)}) {
-    QUARVEL_REQUIRE_DATA(suite.first);
+  for (const auto& suite : SUITES) {
     std::ifstream in(testsupport::dataPath(suite.first));
     int positions = 0;
     for (std::string line; std::getline(in, line); positions += !line.empty()) {
@@ -53,9 +47,24 @@ TEST(Evaluate, ColourSymmetricOverTheSuites) {
     }
     EXPECT_EQ(positions, suite.second) << suite.first;
   }
+  for (std::string& fen : fens) fen += " 0 1";
+  return fens;
+}
+
+}  // namespace
+
+TEST(Evaluate, StartPositionIsZeroForEitherSide) {
   auto board = newTestBoard();
-  for (const std::string& fen : fens) {
-    std::string text = fen + " 0 1";
+  EXPECT_EQ(board->currentNode.evaluate(-FULL, FULL, 0), 0);
+  EXPECT_EQ(evaluateFen(*board, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1"), 0);
+}
+
+// Every suite position evaluates as its colour mirror, exactly and with a
+// narrow window that lets the lazy exit fire.
+TEST(Evaluate, ColourSymmetricOverTheSuites) {
+  for (const auto& suite : SUITES) QUARVEL_REQUIRE_DATA(suite.first);
+  auto board = newTestBoard();
+  for (std::string text : suiteFens()) {
     std::vector<char> mirror(text.size() + 1);
     ASSERT_EQ(setFen(*board, text), 1) << text;
     const int exact = board->currentNode.evaluate(-FULL, FULL, 0);
@@ -64,6 +73,30 @@ TEST(Evaluate, ColourSymmetricOverTheSuites) {
     ASSERT_EQ(board->setFENPosition(mirror.data()), 1) << mirror.data();
     EXPECT_EQ(board->currentNode.evaluate(-FULL, FULL, 0), exact) << text;
     EXPECT_EQ(board->currentNode.evaluate(-50, 50, 1), lazy) << text;
+  }
+}
+
+// The positional terms of a position evaluated before come from the
+// evaluation table: over thousands of positions, whose entries share slots
+// and replace each other, a second pass in the other order gives every
+// value of the first; and the same placement with the other side to move
+// (another key) is the same value negated, outside the draw rule.
+TEST(Evaluate, TableGivesTheComputedValues) {
+  for (const auto& suite : SUITES) QUARVEL_REQUIRE_DATA(suite.first);
+  const std::vector<std::string> fens = suiteFens();
+  auto board = newTestBoard();
+  std::vector<int> first;
+  for (const std::string& fen : fens) first.push_back(evaluateFen(*board, fen));
+  for (size_t i = fens.size(); i-- > 0;) {
+    EXPECT_EQ(evaluateFen(*board, fens[i]), first[i]) << fens[i];
+    if (board->currentNode.gamePhase > 1) continue;
+    std::string other = fens[i];
+    const size_t side = other.find(' ') + 1;
+    other[side] = other[side] == 'w' ? 'b' : 'w';
+    other.replace(other.find(' ', side + 1) + 1, std::string::npos, "- - 0 1");
+    if (setFen(*board, other) == 1) {
+      EXPECT_EQ(board->currentNode.evaluate(-FULL, FULL, 0), -first[i]) << other;
+    }
   }
 }
 
