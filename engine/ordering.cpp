@@ -20,23 +20,34 @@ const int SEE_MAX_GAINS = 66;
 // each other directly, and the order this leaves among them is part of the
 // search's result, so the swaps must be exactly those of the exchange sort.
 //
-// Before step j the entries 0 .. j - 1 are sorted, so the exchange sort
-// swaps nothing until the first entry whose key is below that of entry j;
-// that entry is found from the end of the sorted part, and the swaps start
-// there. The result is the same, but an entry that goes to the end of the
-// list (a quiet move after the captures) costs nothing.
+// Before step j the entries 0 .. j - 1 are sorted, so they fall into runs
+// of equal keys. Entry j goes where the first run of lower keys begins, and
+// the exchange sort then carries the entry it displaced along: that entry
+// passes over the rest of its run (equal keys are not swapped) and takes the
+// place of the first entry of the next run, which is carried on in turn, the
+// last one landing on j. So only the first entry of each run below the new
+// key moves, to the start of the next run; the others stay where they are.
+// One pass from the end finds those run starts and moves them, and an entry
+// that stays at the end of the list (a quiet move after the captures) costs
+// one comparison.
 inline void exchangeSort(ChessMoveSort* list, unsigned int count) {
   for (unsigned int j = 1; j < count; ++j) {
-    const int key = list[j].score;
-    unsigned int first = j;
-    while (first > 0 && list[first - 1].score < key) --first;
-    for (unsigned int i = first; i < j; ++i) {
-      if (list[j].score > list[i].score) {
-        ChessMoveSort t = list[i];
-        list[i] = list[j];
-        list[j] = t;
+    const ChessMoveSort entry = list[j];
+    if (list[j - 1].score >= entry.score) continue;
+    // Walk down the entries of lower key; `next` is where the start of the
+    // run being walked will go.
+    unsigned int next = j;
+    unsigned int i = j - 1;
+    while (i > 0 && list[i - 1].score < entry.score) {
+      if (list[i - 1].score != list[i].score) {
+        list[next] = list[i];
+        next = i;
       }
+      --i;
     }
+    // i is the start of the first run below the new key.
+    list[next] = list[i];
+    list[i] = entry;
   }
 }
 
