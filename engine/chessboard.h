@@ -168,8 +168,10 @@ public:
   // Sorts entries start .. start + count - 1 by key, highest first.
   void sortMoves(ChessMoveSort* list, unsigned int start, unsigned int count);
   // Material balance for the mover of the best capture sequence on the
-  // move's target square; the move has not been made.
-  int staticExchangeEvaluation(ChessMove move);
+  // move's target square; the move has not been made. With anyLoss, a
+  // sequence that loses material may return any value below zero (found
+  // sooner); a value of zero or more is always the exact balance.
+  int staticExchangeEvaluation(ChessMove move, bool anyLoss = false);
 
   // ---- alpha-beta search and quiescence ----
   int alphabeta(int depth, int alpha, int beta, int allowNull, int ply);

@@ -112,7 +112,8 @@ void ChessBoard::orderMoves_quiescent(ChessMoveSort* list, unsigned int count, C
       if (d >= 1) {
         key = KEY_GOOD_CAPTURE + d;
       } else {
-        int s = staticExchangeEvaluation(m);
+        // A losing capture is skipped whatever it loses.
+        int s = staticExchangeEvaluation(m, true);
         if (s >= 0) key = KEY_GOOD_CAPTURE + s;
       }
     }
@@ -138,7 +139,7 @@ void ChessBoard::orderMoves_root(ChessMoveSort* list, unsigned int count, int pl
   exchangeSort(list, count);
 }
 
-int ChessBoard::staticExchangeEvaluation(ChessMove move) {
+int ChessBoard::staticExchangeEvaluation(ChessMove move, bool anyLoss) {
   const ChessBoardNode& node = currentNode;
   const unsigned from = move.from();
   const unsigned to = move.to();
@@ -179,10 +180,26 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move) {
   u64 attackers = (bbPawnAttack[BLACK][to] & node.bbPiece[WHITE * 7 + PAWN]) |
                   (bbPawnAttack[WHITE][to] & node.bbPiece[BLACK * 7 + PAWN]) |
                   (bbKnightAttack[to] & knights) | (bbKingAttack[to] & kings);
+  // After the answering side's first capture, by its least valuable attacker
+  // worth `taker`, the mover's side stands at gains[0] - onTarget. It keeps
+  // at most that plus `taker` whether it recaptures or not, and the
+  // answering side takes the lower of that and gains[0]: when the sum is
+  // below zero, so is the balance.
+  const int afterTaker = gains[0] - onTarget;
+  auto lossBy = [&](int taker) { return anyLoss && afterTaker + taker < 0; };
+
   // 4. Nobody answers: the first gain stands. The answering side's pawns,
   //    knights and king are known already; without them and without any
-  //    slider of that side the lines need no look.
-  if (!(attackers & answering) && !((rookLike | bishopLike) & answering)) return gains[0];
+  //    slider of that side the lines need no look. A pawn or a knight among
+  //    them is its least valuable attacker (a bishop is worth a knight), so
+  //    a loss it decides needs no look either.
+  const u64 answeringSteppers = attackers & answering;
+  if (!answeringSteppers && !((rookLike | bishopLike) & answering)) return gains[0];
+  if (answeringSteppers & node.bbPiece[node.opponent * 7 + PAWN]) {
+    if (lossBy(PieceCaptureSEEValue[PAWN])) return afterTaker + PieceCaptureSEEValue[PAWN];
+  } else if (answeringSteppers & knights) {
+    if (lossBy(PieceCaptureSEEValue[KNIGHT])) return afterTaker + PieceCaptureSEEValue[KNIGHT];
+  }
   attackers |=
       (bishopAttacks(to, withoutMover) & bishopLike) | (rookAttacks(to, withoutMover) & rookLike);
   attackers &= ~fromBit;
@@ -223,6 +240,7 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move) {
       ++last;
       gains[last] = gains[last - 1] + sign * onTarget;
       onTarget = PieceCaptureSEEValue[type];
+      if (last == 1 && lossBy(onTarget)) return afterTaker + onTarget;
       attackers &= ~(1ULL << square);
       occupied &= ~(1ULL << square);
       uncover(square);

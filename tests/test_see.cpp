@@ -1,13 +1,16 @@
 // Move ordering and static exchange evaluation: exchange values on x-ray,
-// en-passant and king-defender cases, the ordering keys of the inner search
-// and of quiescence, and the sort.
+// en-passant and king-defender cases, the early answer for losses, the
+// ordering keys of the inner search and of quiescence, and the sort.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "engine/search.h"
 #include "tests/support/test_board.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -81,6 +84,50 @@ TEST(ExchangeEvaluation, CrowdedSquareStaysInBounds) {
       board->staticExchangeEvaluation(ChessMove::make(sq("e3"), sq("e4"), QUEEN, KNIGHT));
   EXPECT_LE(value, 325);
   EXPECT_GE(value, 325 - 975);
+}
+
+// The positions of two suites and those one capture further: with anyLoss
+// every capture and promotion keeps its exact value when that is zero or
+// more, and stays below zero when it loses; some losses end early.
+TEST(ExchangeEvaluation, AnyLossKeepsTheSignAndEveryGain) {
+  int early = 0, positions = 0;
+  auto board = newTestBoard();
+  ChessBoardNode& node = board->currentNode;
+  auto check = [&]() {
+    ChessMoveSort list[PLY_LIST_SIZE];
+    unsigned n = 0;
+    node.generateMovesC(list, &n);
+    for (unsigned i = 0; i < n; ++i) {
+      const int exact = board->staticExchangeEvaluation(list[i].move);
+      const int quick = board->staticExchangeEvaluation(list[i].move, true);
+      if (exact >= 0)
+        ASSERT_EQ(quick, exact) << coord(list[i].move);
+      else
+        ASSERT_LT(quick, 0) << coord(list[i].move);
+      early += quick != exact;
+    }
+  };
+  for (const char* suite : {"perftsuite.epd", "wac.epd"}) {
+    QUARVEL_REQUIRE_DATA(suite);
+    std::ifstream in(testsupport::dataPath(suite));
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream fields(line);
+      std::string field, fen;
+      for (int i = 0; i < 4 && fields >> field; ++i) fen += field + " ";
+      if (fen.empty() || setFen(*board, fen + "0 1") != 1) continue;
+      ++positions;
+      check();
+      ChessMoveSort captures[PLY_LIST_SIZE];
+      unsigned n = 0;
+      node.generateMovesC(captures, &n);
+      for (unsigned i = 0; i < n; ++i) {
+        if (node.makeMove(captures[i].move) && !node.inCheck()) check();
+        node.unMakeMove(captures[i].move);
+      }
+    }
+  }
+  EXPECT_EQ(positions, 127 + 200);
+  EXPECT_GT(early, 100);
 }
 
 TEST(MoveOrdering, CaptureKeys) {
