@@ -164,6 +164,9 @@ public:
   // The keys of orderMoves alone, the list left in its order.
   void scoreMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
   void orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
+  // The keys of orderMoves_quiescent alone, the list left in its order; the
+  // index of the move the sort puts first (the earliest of the highest key).
+  unsigned int scoreMoves_quiescent(ChessMoveSort* list, unsigned int count);
   void orderMoves_root(ChessMoveSort* list, unsigned int count, int ply);
   // Sorts entries start .. start + count - 1 by key, highest first.
   void sortMoves(ChessMoveSort* list, unsigned int start, unsigned int count);

@@ -104,6 +104,12 @@ void ChessBoard::orderMoves(ChessMoveSort* list, unsigned int count, ChessMove h
 
 void ChessBoard::orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove, int) {
   if (count == 0) return;
+  scoreMoves_quiescent(list, count);
+  exchangeSort(list, count);
+}
+
+unsigned int ChessBoard::scoreMoves_quiescent(ChessMoveSort* list, unsigned int count) {
+  unsigned int first = 0;
   for (unsigned int i = 0; i < count; ++i) {
     const ChessMove m = list[i].move;
     int key = KEY_SKIP;
@@ -118,8 +124,9 @@ void ChessBoard::orderMoves_quiescent(ChessMoveSort* list, unsigned int count, C
       }
     }
     list[i].score = key;
+    if (key > list[first].score) first = i;
   }
-  exchangeSort(list, count);
+  return first;
 }
 
 void ChessBoard::orderMoves_root(ChessMoveSort* list, unsigned int count, int ply) {
