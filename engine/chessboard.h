@@ -164,9 +164,14 @@ public:
   // The keys of orderMoves alone, the list left in its order.
   void scoreMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
   void orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
-  // The keys of orderMoves_quiescent alone, the list left in its order; the
+  // The keys of orderMoves_quiescent, the list left in its order, and the
   // index of the move the sort puts first (the earliest of the highest key).
+  // A capture whose exchange value cannot make it that move may keep
+  // KEY_PENDING; sortMoves_quiescent gives it its key and sorts the list.
   unsigned int scoreMoves_quiescent(ChessMoveSort* list, unsigned int count);
+  void sortMoves_quiescent(ChessMoveSort* list, unsigned int count);
+  // The quiescence key of a capture that does not win by value alone.
+  int exchangeKey_quiescent(ChessMove move);
   void orderMoves_root(ChessMoveSort* list, unsigned int count, int ply);
   // Sorts entries start .. start + count - 1 by key, highest first.
   void sortMoves(ChessMoveSort* list, unsigned int start, unsigned int count);

@@ -51,6 +51,13 @@ inline void exchangeSort(ChessMoveSort* list, unsigned int count) {
   }
 }
 
+// The gain of a move's own capture in the exchange evaluation: the victim,
+// or for a promotion the new piece less the pawn.
+inline int firstExchangeGain(ChessMove m) {
+  return m.promotion() ? PieceCaptureSEEValue[m.promotion()] - PieceCaptureSEEValue[PAWN]
+                       : PieceCaptureSEEValue[m.captured()];
+}
+
 // A capture, or a promotion to a queen: the moves ordered by material.
 inline bool isTactical(ChessMove m) { return m.captured() != 0 || m.promotion() == QUEEN; }
 
@@ -105,28 +112,51 @@ void ChessBoard::orderMoves(ChessMoveSort* list, unsigned int count, ChessMove h
 void ChessBoard::orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove, int) {
   if (count == 0) return;
   scoreMoves_quiescent(list, count);
-  exchangeSort(list, count);
+  sortMoves_quiescent(list, count);
+}
+
+// Its exchange value when that is zero or more, else skipped whatever it
+// loses.
+int ChessBoard::exchangeKey_quiescent(ChessMove move) {
+  const int s = staticExchangeEvaluation(move, true);
+  return s >= 0 ? KEY_GOOD_CAPTURE + s : KEY_SKIP;
 }
 
 unsigned int ChessBoard::scoreMoves_quiescent(ChessMoveSort* list, unsigned int count) {
+  // From the end of the list (pawn captures, which mostly win by value, come
+  // last): the highest key so far and the earliest move with it. A capture
+  // that needs an exchange evaluation waits when even its first capture
+  // cannot reach that key, for an exchange never gains more; the highest
+  // key only rises, so it stays below the first move.
   unsigned int first = 0;
-  for (unsigned int i = 0; i < count; ++i) {
+  int best = INT_MIN;
+  for (unsigned int i = count; i-- > 0;) {
     const ChessMove m = list[i].move;
     int key = KEY_SKIP;
     if (isTactical(m)) {
-      int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
+      const int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
       if (d >= 1) {
         key = KEY_GOOD_CAPTURE + d;
+      } else if (KEY_GOOD_CAPTURE + firstExchangeGain(m) < best) {
+        list[i].score = KEY_PENDING;
+        continue;
       } else {
-        // A losing capture is skipped whatever it loses.
-        int s = staticExchangeEvaluation(m, true);
-        if (s >= 0) key = KEY_GOOD_CAPTURE + s;
+        key = exchangeKey_quiescent(m);
       }
     }
     list[i].score = key;
-    if (key > list[first].score) first = i;
+    if (key >= best) {
+      best = key;
+      first = i;
+    }
   }
   return first;
+}
+
+void ChessBoard::sortMoves_quiescent(ChessMoveSort* list, unsigned int count) {
+  for (unsigned int i = 0; i < count; ++i)
+    if (list[i].score == KEY_PENDING) list[i].score = exchangeKey_quiescent(list[i].move);
+  exchangeSort(list, count);
 }
 
 void ChessBoard::orderMoves_root(ChessMoveSort* list, unsigned int count, int ply) {
@@ -158,12 +188,11 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move, bool anyLoss) {
   //    does a pawn taken en passant.
   const u64 withoutMover = node.bbAllPiece & ~fromBit;
   u64 occupied = withoutMover;
+  gains[0] = firstExchangeGain(move);
   int onTarget;
   if (move.promotion()) {
-    gains[0] = PieceCaptureSEEValue[move.promotion()] - PieceCaptureSEEValue[PAWN];
     onTarget = PieceCaptureSEEValue[move.promotion()];
   } else {
-    gains[0] = PieceCaptureSEEValue[move.captured()];
     onTarget = PieceCaptureSEEValue[move.piece()];
     if (move.isEnPassant()) {
       occupied &= ~(1ULL << (to + EnPassantOffset[node.sideToMove]));

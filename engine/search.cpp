@@ -289,8 +289,9 @@ int ChessBoard::alphabeta_quiescent(int ply, int alpha, int beta, int exact) {
   unsigned count = 0;
   node.generateMovesC(list, &count);
   if (count == 0) return best;
-  // The move the sort puts first is known from the keys; the list is sorted
-  // (to the same order) only when a second move is needed.
+  // The move the sort puts first is known from the keys; the other keys are
+  // completed and the list sorted (to the same order) only when a second
+  // move is needed.
   const unsigned firstMove = scoreMoves_quiescent(list, count);
   if (list[firstMove].score < 0) return best;
   if (stopSearch) return 0;
@@ -313,7 +314,7 @@ int ChessBoard::alphabeta_quiescent(int ply, int alpha, int beta, int exact) {
       node.unMakeMove(m);
     }
     if (i + 1 == count) return best;
-    if (i == 0) sortMoves(list, 0, count);
+    if (i == 0) sortMoves_quiescent(list, count);
     if (list[i + 1].score < 0) return best;
   }
   return best;
