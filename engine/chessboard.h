@@ -170,8 +170,6 @@ public:
   // KEY_PENDING; sortMoves_quiescent gives it its key and sorts the list.
   unsigned int scoreMoves_quiescent(ChessMoveSort* list, unsigned int count);
   void sortMoves_quiescent(ChessMoveSort* list, unsigned int count);
-  // The quiescence key of a capture that does not win by value alone.
-  int exchangeKey_quiescent(ChessMove move);
   void orderMoves_root(ChessMoveSort* list, unsigned int count, int ply);
   // Sorts entries start .. start + count - 1 by key, highest first.
   void sortMoves(ChessMoveSort* list, unsigned int start, unsigned int count);

@@ -61,186 +61,14 @@ inline int firstExchangeGain(ChessMove m) {
 // A capture, or a promotion to a queen: the moves ordered by material.
 inline bool isTactical(ChessMove m) { return m.captured() != 0 || m.promotion() == QUEEN; }
 
-}  // namespace
-
-void ChessBoard::sortMoves(ChessMoveSort* list, unsigned int start, unsigned int count) {
-  exchangeSort(list + start, count);
-}
-
-void ChessBoard::scoreMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply) {
-  const unsigned side = currentNode.sideToMove;
-  for (unsigned int i = 0; i < count; ++i) {
-    const ChessMove m = list[i].move;
-    int key;
-    if (m == hashMove) {
-      key = KEY_HASH_MOVE;
-    } else if (m == mateKiller[ply]) {
-      key = KEY_MATE_KILLER;
-    } else if (isTactical(m)) {
-      // Winning by value alone needs no exchange evaluation: the victim is
-      // worth more than the capturer (a king capturer counts 0).
-      int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
-      if (d >= 1) {
-        key = KEY_GOOD_CAPTURE + d;
-      } else {
-        int s = staticExchangeEvaluation(m);
-        key = s >= 0 ? KEY_GOOD_CAPTURE + s : KEY_BAD_CAPTURE + s;
-      }
-    } else if (m == killer1[ply]) {
-      key = KEY_KILLER1;
-    } else if (m == killer2[ply]) {
-      key = KEY_KILLER2;
-    } else if (ply > 1 && m == killer1[ply - 2]) {
-      key = KEY_KILLER1_UP2;
-    } else if (ply > 1 && m == killer2[ply - 2]) {
-      key = KEY_KILLER2_UP2;
-    } else {
-      // History keys have no cap below the top of the key range.
-      u32 h = historyTable[side][m.from()][m.to()];
-      key = h > static_cast<u32>(INT_MAX - KEY_QUIET) ? INT_MAX : static_cast<int>(h) + KEY_QUIET;
-    }
-    list[i].score = key;
-  }
-}
-
-void ChessBoard::orderMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply) {
-  if (count == 0) return;
-  scoreMoves(list, count, hashMove, ply);
-  exchangeSort(list, count);
-}
-
-void ChessBoard::orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove, int) {
-  if (count == 0) return;
-  scoreMoves_quiescent(list, count);
-  sortMoves_quiescent(list, count);
-}
-
-// Its exchange value when that is zero or more, else skipped whatever it
-// loses.
-int ChessBoard::exchangeKey_quiescent(ChessMove move) {
-  const int s = staticExchangeEvaluation(move, true);
-  return s >= 0 ? KEY_GOOD_CAPTURE + s : KEY_SKIP;
-}
-
-unsigned int ChessBoard::scoreMoves_quiescent(ChessMoveSort* list, unsigned int count) {
-  // From the end of the list (pawn captures, which mostly win by value, come
-  // last): the highest key so far and the earliest move with it. A capture
-  // that needs an exchange evaluation waits when even its first capture
-  // cannot reach that key, for an exchange never gains more; the highest
-  // key only rises, so it stays below the first move.
-  unsigned int first = 0;
-  int best = INT_MIN;
-  for (unsigned int i = count; i-- > 0;) {
-    const ChessMove m = list[i].move;
-    int key = KEY_SKIP;
-    if (isTactical(m)) {
-      const int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
-      if (d >= 1) {
-        key = KEY_GOOD_CAPTURE + d;
-      } else if (KEY_GOOD_CAPTURE + firstExchangeGain(m) < best) {
-        list[i].score = KEY_PENDING;
-        continue;
-      } else {
-        key = exchangeKey_quiescent(m);
-      }
-    }
-    list[i].score = key;
-    if (key >= best) {
-      best = key;
-      first = i;
-    }
-  }
-  return first;
-}
-
-void ChessBoard::sortMoves_quiescent(ChessMoveSort* list, unsigned int count) {
-  for (unsigned int i = 0; i < count; ++i)
-    if (list[i].score == KEY_PENDING) list[i].score = exchangeKey_quiescent(list[i].move);
-  exchangeSort(list, count);
-}
-
-void ChessBoard::orderMoves_root(ChessMoveSort* list, unsigned int count, int ply) {
-  if (count == 0) return;
-  ChessBoardNode& node = currentNode;
-  for (unsigned int i = 0; i < count; ++i) {
-    const ChessMove m = list[i].move;
-    int key = KEY_ILLEGAL;
-    if (node.makeMove(m)) {
-      key = 0;
-      if (checkSearchTime()) key = -alphabeta_quiescent(ply + 1, -MATE_SCORE, MATE_SCORE, 1);
-      if (m == savedPV.moves[0].move) key = KEY_HASH_MOVE;
-    }
-    node.unMakeMove(m);
-    list[i].score = key;
-  }
-  exchangeSort(list, count);
-}
-
-int ChessBoard::staticExchangeEvaluation(ChessMove move, bool anyLoss) {
-  const ChessBoardNode& node = currentNode;
-  const unsigned from = move.from();
-  const unsigned to = move.to();
-  const u64 fromBit = 1ULL << from;
+// Steps 5-7 of exchangeValue: the recaptures in turn from the attackers of
+// the target square `to` (the mover's first capture made) and the balance.
+[[gnu::noinline]] int exchangeSequence(const ChessBoardNode& node, unsigned to, u64 attackers,
+                                       u64 occupied, u64 rookLike, u64 bishopLike, int gain,
+                                       int onTarget, bool anyLoss) {
   int gains[SEE_MAX_GAINS];
-
-  // 1. The move itself: the first gain and the value of the piece that now
-  //    stands on the target square. The mover leaves the occupancy, and so
-  //    does a pawn taken en passant.
-  const u64 withoutMover = node.bbAllPiece & ~fromBit;
-  u64 occupied = withoutMover;
-  gains[0] = firstExchangeGain(move);
-  int onTarget;
-  if (move.promotion()) {
-    onTarget = PieceCaptureSEEValue[move.promotion()];
-  } else {
-    onTarget = PieceCaptureSEEValue[move.piece()];
-    if (move.isEnPassant()) {
-      occupied &= ~(1ULL << (to + EnPassantOffset[node.sideToMove]));
-    }
-  }
-
-  // 2-3. Every piece of either colour that attacks the target on the board
-  //      as it stands, less the mover, and the sliders the mover uncovers
-  //      behind it. Both come from one look along the target's lines without
-  //      the mover: the mover's square lies on at most one of them, and a
-  //      pawn taken en passant stands on the target's file while the pawn
-  //      that takes it comes along a diagonal, so leaving that pawn on the
-  //      board here changes nothing.
-  const u64 rookLike = node.bbPiece[BLACK * 7 + ROOK] | node.bbPiece[WHITE * 7 + ROOK] |
-                       node.bbPiece[BLACK * 7 + QUEEN] | node.bbPiece[WHITE * 7 + QUEEN];
-  const u64 bishopLike = node.bbPiece[BLACK * 7 + BISHOP] | node.bbPiece[WHITE * 7 + BISHOP] |
-                         node.bbPiece[BLACK * 7 + QUEEN] | node.bbPiece[WHITE * 7 + QUEEN];
-  const u64 answering = node.bbColorPiece[node.opponent];
-  const u64 knights = node.bbPiece[BLACK * 7 + KNIGHT] | node.bbPiece[WHITE * 7 + KNIGHT];
-  const u64 kings = node.bbPiece[BLACK * 7 + KING] | node.bbPiece[WHITE * 7 + KING];
-  u64 attackers = (bbPawnAttack[BLACK][to] & node.bbPiece[WHITE * 7 + PAWN]) |
-                  (bbPawnAttack[WHITE][to] & node.bbPiece[BLACK * 7 + PAWN]) |
-                  (bbKnightAttack[to] & knights) | (bbKingAttack[to] & kings);
-  // After the answering side's first capture, by its least valuable attacker
-  // worth `taker`, the mover's side stands at gains[0] - onTarget. It keeps
-  // at most that plus `taker` whether it recaptures or not, and the
-  // answering side takes the lower of that and gains[0]: when the sum is
-  // below zero, so is the balance.
-  const int afterTaker = gains[0] - onTarget;
-  auto lossBy = [&](int taker) { return anyLoss && afterTaker + taker < 0; };
-
-  // 4. Nobody answers: the first gain stands. The answering side's pawns,
-  //    knights and king are known already; without them and without any
-  //    slider of that side the lines need no look. A pawn or a knight among
-  //    them is its least valuable attacker (a bishop is worth a knight), so
-  //    a loss it decides needs no look either.
-  const u64 answeringSteppers = attackers & answering;
-  if (!answeringSteppers && !((rookLike | bishopLike) & answering)) return gains[0];
-  if (answeringSteppers & node.bbPiece[node.opponent * 7 + PAWN]) {
-    if (lossBy(PieceCaptureSEEValue[PAWN])) return afterTaker + PieceCaptureSEEValue[PAWN];
-  } else if (answeringSteppers & knights) {
-    if (lossBy(PieceCaptureSEEValue[KNIGHT])) return afterTaker + PieceCaptureSEEValue[KNIGHT];
-  }
-  attackers |=
-      (bishopAttacks(to, withoutMover) & bishopLike) | (rookAttacks(to, withoutMover) & rookLike);
-  attackers &= ~fromBit;
-  if (!(attackers & answering)) return gains[0];
-
+  gains[0] = gain;
+  const int afterTaker = gain - onTarget;
   // A piece that leaves the target's line uncovers the sliders behind it:
   // only sliders of that line's kind still on the board and not yet among
   // the attackers can appear.
@@ -276,7 +104,8 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move, bool anyLoss) {
       ++last;
       gains[last] = gains[last - 1] + sign * onTarget;
       onTarget = PieceCaptureSEEValue[type];
-      if (last == 1 && lossBy(onTarget)) return afterTaker + onTarget;
+      // The loss rule of step 4, now that the first answer is known.
+      if (last == 1 && anyLoss && afterTaker + onTarget < 0) return afterTaker + onTarget;
       attackers &= ~(1ULL << square);
       occupied &= ~(1ULL << square);
       uncover(square);
@@ -306,4 +135,194 @@ int ChessBoard::staticExchangeEvaluation(ChessMove move, bool anyLoss) {
     }
   }
   return gains[0];
+}
+
+// The exchange evaluation of staticExchangeEvaluation. Its first steps
+// settle most captures (nobody answers, or a pawn or knight answers a
+// loss) and are inlined into the orderers; the recaptures in turn are
+// exchangeSequence.
+inline int exchangeValue(const ChessBoardNode& node, ChessMove move, bool anyLoss) {
+  const unsigned from = move.from();
+  const unsigned to = move.to();
+  const u64 fromBit = 1ULL << from;
+
+  // 1. The move itself: the first gain and the value of the piece that now
+  //    stands on the target square. The mover leaves the occupancy, and so
+  //    does a pawn taken en passant.
+  const u64 withoutMover = node.bbAllPiece & ~fromBit;
+  u64 occupied = withoutMover;
+  const int gain = firstExchangeGain(move);
+  int onTarget;
+  if (move.promotion()) {
+    onTarget = PieceCaptureSEEValue[move.promotion()];
+  } else {
+    onTarget = PieceCaptureSEEValue[move.piece()];
+    if (move.isEnPassant()) {
+      occupied &= ~(1ULL << (to + EnPassantOffset[node.sideToMove]));
+    }
+  }
+
+  // 2-3. Every piece of either colour that attacks the target on the board
+  //      as it stands, less the mover, and the sliders the mover uncovers
+  //      behind it. Both come from one look along the target's lines without
+  //      the mover: the mover's square lies on at most one of them, and a
+  //      pawn taken en passant stands on the target's file while the pawn
+  //      that takes it comes along a diagonal, so leaving that pawn on the
+  //      board here changes nothing.
+  const u64 rookLike = node.bbPiece[BLACK * 7 + ROOK] | node.bbPiece[WHITE * 7 + ROOK] |
+                       node.bbPiece[BLACK * 7 + QUEEN] | node.bbPiece[WHITE * 7 + QUEEN];
+  const u64 bishopLike = node.bbPiece[BLACK * 7 + BISHOP] | node.bbPiece[WHITE * 7 + BISHOP] |
+                         node.bbPiece[BLACK * 7 + QUEEN] | node.bbPiece[WHITE * 7 + QUEEN];
+  const u64 answering = node.bbColorPiece[node.opponent];
+  const u64 knights = node.bbPiece[BLACK * 7 + KNIGHT] | node.bbPiece[WHITE * 7 + KNIGHT];
+  const u64 kings = node.bbPiece[BLACK * 7 + KING] | node.bbPiece[WHITE * 7 + KING];
+  u64 attackers = (bbPawnAttack[BLACK][to] & node.bbPiece[WHITE * 7 + PAWN]) |
+                  (bbPawnAttack[WHITE][to] & node.bbPiece[BLACK * 7 + PAWN]) |
+                  (bbKnightAttack[to] & knights) | (bbKingAttack[to] & kings);
+  // After the answering side's first capture, by its least valuable attacker
+  // worth `taker`, the mover's side stands at gain - onTarget. It keeps
+  // at most that plus `taker` whether it recaptures or not, and the
+  // answering side takes the lower of that and gain: when the sum is
+  // below zero, so is the balance.
+  const int afterTaker = gain - onTarget;
+  auto lossBy = [&](int taker) { return anyLoss && afterTaker + taker < 0; };
+
+  // 4. Nobody answers: the first gain stands. The answering side's pawns,
+  //    knights and king are known already; without them and without any
+  //    slider of that side the lines need no look. A pawn or a knight among
+  //    them is its least valuable attacker (a bishop is worth a knight), so
+  //    a loss it decides needs no look either.
+  const u64 answeringSteppers = attackers & answering;
+  if (!answeringSteppers && !((rookLike | bishopLike) & answering)) return gain;
+  if (answeringSteppers & node.bbPiece[node.opponent * 7 + PAWN]) {
+    if (lossBy(PieceCaptureSEEValue[PAWN])) return afterTaker + PieceCaptureSEEValue[PAWN];
+  } else if (answeringSteppers & knights) {
+    if (lossBy(PieceCaptureSEEValue[KNIGHT])) return afterTaker + PieceCaptureSEEValue[KNIGHT];
+  }
+  attackers |=
+      (bishopAttacks(to, withoutMover) & bishopLike) | (rookAttacks(to, withoutMover) & rookLike);
+  attackers &= ~fromBit;
+  if (!(attackers & answering)) return gain;
+  return exchangeSequence(node, to, attackers, occupied, rookLike, bishopLike, gain, onTarget,
+                          anyLoss);
+}
+
+// The quiescence key of a capture that does not win by value alone: its
+// exchange value when that is zero or more, else skipped whatever it loses.
+inline int quiescentExchangeKey(const ChessBoardNode& node, ChessMove move) {
+  const int s = exchangeValue(node, move, true);
+  return s >= 0 ? KEY_GOOD_CAPTURE + s : KEY_SKIP;
+}
+
+}  // namespace
+
+void ChessBoard::sortMoves(ChessMoveSort* list, unsigned int start, unsigned int count) {
+  exchangeSort(list + start, count);
+}
+
+void ChessBoard::scoreMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply) {
+  const unsigned side = currentNode.sideToMove;
+  for (unsigned int i = 0; i < count; ++i) {
+    const ChessMove m = list[i].move;
+    int key;
+    if (m == hashMove) {
+      key = KEY_HASH_MOVE;
+    } else if (m == mateKiller[ply]) {
+      key = KEY_MATE_KILLER;
+    } else if (isTactical(m)) {
+      // Winning by value alone needs no exchange evaluation: the victim is
+      // worth more than the capturer (a king capturer counts 0).
+      int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
+      if (d >= 1) {
+        key = KEY_GOOD_CAPTURE + d;
+      } else {
+        int s = exchangeValue(currentNode, m, false);
+        key = s >= 0 ? KEY_GOOD_CAPTURE + s : KEY_BAD_CAPTURE + s;
+      }
+    } else if (m == killer1[ply]) {
+      key = KEY_KILLER1;
+    } else if (m == killer2[ply]) {
+      key = KEY_KILLER2;
+    } else if (ply > 1 && m == killer1[ply - 2]) {
+      key = KEY_KILLER1_UP2;
+    } else if (ply > 1 && m == killer2[ply - 2]) {
+      key = KEY_KILLER2_UP2;
+    } else {
+      // History keys have no cap below the top of the key range.
+      u32 h = historyTable[side][m.from()][m.to()];
+      key = h > static_cast<u32>(INT_MAX - KEY_QUIET) ? INT_MAX : static_cast<int>(h) + KEY_QUIET;
+    }
+    list[i].score = key;
+  }
+}
+
+void ChessBoard::orderMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply) {
+  if (count == 0) return;
+  scoreMoves(list, count, hashMove, ply);
+  exchangeSort(list, count);
+}
+
+void ChessBoard::orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove, int) {
+  if (count == 0) return;
+  scoreMoves_quiescent(list, count);
+  sortMoves_quiescent(list, count);
+}
+
+unsigned int ChessBoard::scoreMoves_quiescent(ChessMoveSort* list, unsigned int count) {
+  // From the end of the list (pawn captures, which mostly win by value, come
+  // last): the highest key so far and the earliest move with it. A capture
+  // that needs an exchange evaluation waits when even its first capture
+  // cannot reach that key, for an exchange never gains more; the highest
+  // key only rises, so it stays below the first move.
+  unsigned int first = 0;
+  int best = INT_MIN;
+  for (unsigned int i = count; i-- > 0;) {
+    const ChessMove m = list[i].move;
+    int key = KEY_SKIP;
+    if (isTactical(m)) {
+      const int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
+      if (d >= 1) {
+        key = KEY_GOOD_CAPTURE + d;
+      } else if (KEY_GOOD_CAPTURE + firstExchangeGain(m) < best) {
+        list[i].score = KEY_PENDING;
+        continue;
+      } else {
+        key = quiescentExchangeKey(currentNode, m);
+      }
+    }
+    list[i].score = key;
+    if (key >= best) {
+      best = key;
+      first = i;
+    }
+  }
+  return first;
+}
+
+void ChessBoard::sortMoves_quiescent(ChessMoveSort* list, unsigned int count) {
+  for (unsigned int i = 0; i < count; ++i)
+    if (list[i].score == KEY_PENDING)
+      list[i].score = quiescentExchangeKey(currentNode, list[i].move);
+  exchangeSort(list, count);
+}
+
+void ChessBoard::orderMoves_root(ChessMoveSort* list, unsigned int count, int ply) {
+  if (count == 0) return;
+  ChessBoardNode& node = currentNode;
+  for (unsigned int i = 0; i < count; ++i) {
+    const ChessMove m = list[i].move;
+    int key = KEY_ILLEGAL;
+    if (node.makeMove(m)) {
+      key = 0;
+      if (checkSearchTime()) key = -alphabeta_quiescent(ply + 1, -MATE_SCORE, MATE_SCORE, 1);
+      if (m == savedPV.moves[0].move) key = KEY_HASH_MOVE;
+    }
+    node.unMakeMove(m);
+    list[i].score = key;
+  }
+  exchangeSort(list, count);
+}
+
+int ChessBoard::staticExchangeEvaluation(ChessMove move, bool anyLoss) {
+  return exchangeValue(currentNode, move, anyLoss);
 }
