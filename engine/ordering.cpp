@@ -2,6 +2,7 @@
 // the root, the pairwise exchange sort, and the static exchange evaluation
 // that tells captures that win material from those that lose it.
 #include <climits>
+#include <cstddef>
 
 #include "engine/bitboard.h"
 #include "engine/chessboard.h"
@@ -221,36 +222,60 @@ void ChessBoard::sortMoves(ChessMoveSort* list, unsigned int start, unsigned int
 }
 
 void ChessBoard::scoreMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply) {
-  const unsigned side = currentNode.sideToMove;
+  // 1. The moves with keys of their own, read once (the list's writes could
+  //    otherwise alias them); the killers of the ply two above count from
+  //    ply 2, and the empty move matches no move of a list.
+  const ChessMove mate = mateKiller[ply], k1 = killer1[ply], k2 = killer2[ply];
+  const ChessMove k1Up2 = ply > 1 ? killer1[ply - 2] : ChessMove(0);
+  const ChessMove k2Up2 = ply > 1 ? killer2[ply - 2] : ChessMove(0);
+  const u32* history = historyTable[currentNode.sideToMove][0];
+
+  // 2. Their target squares in a machine word (on a 32-bit machine the two
+  //    halves of the board share its bits): a move onto a square whose bit
+  //    is clear is none of them, and its key is that of a capture or of a
+  //    quiet move at once.
+  auto bit = [](ChessMove m) {
+    return static_cast<std::size_t>(1) << (m.to() % (sizeof(std::size_t) * CHAR_BIT));
+  };
+  const std::size_t special =
+      bit(hashMove) | bit(mate) | bit(k1) | bit(k2) | bit(k1Up2) | bit(k2Up2);
+
+  // 3. The keys, in the order of precedence: table move, mate killer,
+  //    captures, killers, history.
+  auto captureKey = [&](ChessMove m) {
+    // Winning by value alone needs no exchange evaluation: the victim is
+    // worth more than the capturer (a king capturer counts 0).
+    const int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
+    if (d >= 1) return KEY_GOOD_CAPTURE + d;
+    const int s = exchangeValue(currentNode, m, false);
+    return s >= 0 ? KEY_GOOD_CAPTURE + s : KEY_BAD_CAPTURE + s;
+  };
+  auto historyKey = [&](ChessMove m) {
+    // History keys have no cap below the top of the key range.
+    const u32 h = history[m.from() * 64 + m.to()];
+    return h > static_cast<u32>(INT_MAX - KEY_QUIET) ? INT_MAX : static_cast<int>(h) + KEY_QUIET;
+  };
   for (unsigned int i = 0; i < count; ++i) {
     const ChessMove m = list[i].move;
     int key;
-    if (m == hashMove) {
+    if (!(special & bit(m))) {
+      key = isTactical(m) ? captureKey(m) : historyKey(m);
+    } else if (m == hashMove) {
       key = KEY_HASH_MOVE;
-    } else if (m == mateKiller[ply]) {
+    } else if (m == mate) {
       key = KEY_MATE_KILLER;
     } else if (isTactical(m)) {
-      // Winning by value alone needs no exchange evaluation: the victim is
-      // worth more than the capturer (a king capturer counts 0).
-      int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
-      if (d >= 1) {
-        key = KEY_GOOD_CAPTURE + d;
-      } else {
-        int s = exchangeValue(currentNode, m, false);
-        key = s >= 0 ? KEY_GOOD_CAPTURE + s : KEY_BAD_CAPTURE + s;
-      }
-    } else if (m == killer1[ply]) {
+      key = captureKey(m);
+    } else if (m == k1) {
       key = KEY_KILLER1;
-    } else if (m == killer2[ply]) {
+    } else if (m == k2) {
       key = KEY_KILLER2;
-    } else if (ply > 1 && m == killer1[ply - 2]) {
+    } else if (m == k1Up2) {
       key = KEY_KILLER1_UP2;
-    } else if (ply > 1 && m == killer2[ply - 2]) {
+    } else if (m == k2Up2) {
       key = KEY_KILLER2_UP2;
     } else {
-      // History keys have no cap below the top of the key range.
-      u32 h = historyTable[side][m.from()][m.to()];
-      key = h > static_cast<u32>(INT_MAX - KEY_QUIET) ? INT_MAX : static_cast<int>(h) + KEY_QUIET;
+      key = historyKey(m);
     }
     list[i].score = key;
   }

@@ -197,6 +197,26 @@ TEST(MoveOrdering, HashMoveKillersAndHistory) {
   EXPECT_EQ(orderKey(*board, "e1e2"), 35001);
 }
 
+TEST(MoveOrdering, MovesSharingAKillersTargetKeepTheirOwnKeys) {
+  // Another piece onto a killer's target square, and a move onto the square
+  // 32 further on (a1 and a5 share a bit of a 32-bit word).
+  auto board = boardAt("4k3/8/8/8/R7/8/8/4K3 w - - 0 1");
+  ChessBoardNode& node = board->currentNode;
+  board->killer1[2] = findMove(node, "a4a1");
+  board->killer2[2] = findMove(node, "e1d2");
+  board->historyTable[WHITE][sq("a4")][sq("a5")] = 7;
+  board->historyTable[WHITE][sq("a4")][sq("d4")] = 3;
+  EXPECT_EQ(orderKey(*board, "a4a1"), 46000);
+  EXPECT_EQ(orderKey(*board, "a4a5"), 1008);
+  EXPECT_EQ(orderKey(*board, "e1d2"), 45000);
+  EXPECT_EQ(orderKey(*board, "a4d4"), 1004);
+  EXPECT_EQ(orderKey(*board, "e1d1"), 1001);
+  // A capture that is a killer keeps its capture key.
+  board = boardAt("4k3/8/8/p7/R7/8/8/4K3 w - - 0 1");
+  board->killer1[2] = findMove(board->currentNode, "a4a5");
+  EXPECT_EQ(orderKey(*board, "a4a5"), 50000 + 100);
+}
+
 TEST(MoveOrdering, QuiescenceSkipsLosingCapturesAndUnderPromotions) {
   auto board = boardAt("4k3/1P6/2p5/3p4/8/8/8/3QK3 w - - 0 1");
   ChessMoveSort list[PLY_LIST_SIZE];
