@@ -172,12 +172,20 @@ public:
   // The keys of orderMoves alone, the list left in its order.
   void scoreMoves(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
   void orderMoves_quiescent(ChessMoveSort* list, unsigned int count, ChessMove hashMove, int ply);
+  // The keys of orderMoves_quiescent, the list left in its order, and the
+  // index of the move the sort puts first (the earliest of the highest key).
+  // A capture whose exchange value cannot make it that move may keep
+  // KEY_PENDING; sortMoves_quiescent gives it its key and sorts the list.
+  unsigned int scoreMoves_quiescent(ChessMoveSort* list, unsigned int count);
+  void sortMoves_quiescent(ChessMoveSort* list, unsigned int count);
   void orderMoves_root(ChessMoveSort* list, unsigned int count, int ply);
   // Sorts entries start .. start + count - 1 by key, highest first.
   void sortMoves(ChessMoveSort* list, unsigned int start, unsigned int count);
   // Material balance for the mover of the best capture sequence on the
-  // move's target square; the move has not been made.
-  int staticExchangeEvaluation(ChessMove move);
+  // move's target square; the move has not been made. With anyLoss, a
+  // sequence that loses material may return any value below zero (found
+  // sooner); a value of zero or more is always the exact balance.
+  int staticExchangeEvaluation(ChessMove move, bool anyLoss = false);
 
   // ---- alpha-beta search and quiescence ----
   int alphabeta(int depth, int alpha, int beta, int allowNull, int ply);

@@ -46,13 +46,16 @@ inline u64 pieceAttacks(unsigned square, u64 occupancy) {
 }
 
 // Moves of every piece of one type of the side to move onto the target set:
-// pieces by ascending square, each one's targets by ascending square.
+// pieces by ascending square, each one's targets by ascending square. The
+// board's sets come in by value, so the list's writes cannot make them be
+// read again.
 template <unsigned Type, bool Captures>
-inline void addPieceMoves(MoveWriter& w, const ChessBoardNode& node, u64 targets) {
-  u64 pieces = node.bbPiece[node.sideToMove * 7 + Type];
+inline void addPieceMoves(MoveWriter& w, const ChessBoardNode& node, const u64* own, u64 occupancy,
+                          u64 targets) {
+  u64 pieces = own[Type];
   while (pieces) {
     const unsigned from = popFirstSquare(pieces);
-    u64 to = pieceAttacks<Type>(from, node.bbAllPiece) & targets;
+    u64 to = pieceAttacks<Type>(from, occupancy) & targets;
     while (to) {
       const unsigned sq = popFirstSquare(to);
       w.add(ChessMove::make(from, sq, Type, Captures ? node.pieceArray[sq] : 0));
@@ -120,13 +123,15 @@ void ChessBoardNode::generateMovesC(ChessMoveSort* list, unsigned* count) {
   MoveWriter w = {list, 0, MAX_MOVES};
   const unsigned side = sideToMove;
   const u64 enemy = bbColorPiece[opponent];
+  const u64* own = &bbPiece[side * 7];
+  const u64 occupancy = bbAllPiece;
 
   // 1. Captures by pieces, then by the king.
-  addPieceMoves<KNIGHT, true>(w, *this, enemy);
-  addPieceMoves<BISHOP, true>(w, *this, enemy);
-  addPieceMoves<ROOK, true>(w, *this, enemy);
-  addPieceMoves<QUEEN, true>(w, *this, enemy);
-  addPieceMoves<KING, true>(w, *this, enemy);
+  addPieceMoves<KNIGHT, true>(w, *this, own, occupancy, enemy);
+  addPieceMoves<BISHOP, true>(w, *this, own, occupancy, enemy);
+  addPieceMoves<ROOK, true>(w, *this, own, occupancy, enemy);
+  addPieceMoves<QUEEN, true>(w, *this, own, occupancy, enemy);
+  addPieceMoves<KING, true>(w, *this, own, occupancy, enemy);
 
   // 2-3. Pawns: push promotions, captures (promoting on the last rank),
   //      then en passant.
@@ -175,14 +180,16 @@ int ChessBoardNode::generateMovesNC(ChessMoveSort* list, unsigned* count) {
   MoveWriter w = {list, 0, room};
   const unsigned side = sideToMove;
   const int opp = (int)opponent;
-  const u64 empty = ~bbAllPiece;
+  const u64 occupancy = bbAllPiece;
+  const u64 empty = ~occupancy;
+  const u64* own = &bbPiece[side * 7];
 
   // 1. Quiet moves of the pieces, then of the king.
-  addPieceMoves<KNIGHT, false>(w, *this, empty);
-  addPieceMoves<BISHOP, false>(w, *this, empty);
-  addPieceMoves<ROOK, false>(w, *this, empty);
-  addPieceMoves<QUEEN, false>(w, *this, empty);
-  addPieceMoves<KING, false>(w, *this, empty);
+  addPieceMoves<KNIGHT, false>(w, *this, own, occupancy, empty);
+  addPieceMoves<BISHOP, false>(w, *this, own, occupancy, empty);
+  addPieceMoves<ROOK, false>(w, *this, own, occupancy, empty);
+  addPieceMoves<QUEEN, false>(w, *this, own, occupancy, empty);
+  addPieceMoves<KING, false>(w, *this, own, occupancy, empty);
 
   // 2. Castling by the rights, king side first. The squares between king and
   //    rook must be empty and the king's squares unattacked (tested in order).

@@ -14,6 +14,7 @@ const int KEY_QUIET = 1001;        // plus the history counter
 const int KEY_BAD_CAPTURE = 1000;  // plus the (negative) exchange value
 const int KEY_ILLEGAL = -32000;    // root move that leaves the king in check
 const int KEY_SKIP = -1;           // quiescence stops before such a move
+const int KEY_PENDING = -2;        // quiescence capture whose exchange is not yet evaluated
 
 // True for the keys of the killer moves of a ply and of the ply two above.
 inline bool isKillerKey(int key) {

@@ -337,13 +337,16 @@ int ChessBoard::alphabeta_quiescent(int ply, int alpha, int beta, int exact) {
   unsigned count = 0;
   node.generateMovesC(list, &count);
   if (count == 0) return best;
-  orderMoves_quiescent(list, count, EmptyMove, ply);
-  if (list[0].score < 0) return best;
+  // The move the sort puts first is known from the keys; the other keys are
+  // completed and the list sorted (to the same order) only when a second
+  // move is needed.
+  const unsigned firstMove = scoreMoves_quiescent(list, count);
+  if (list[firstMove].score < 0) return best;
   if (stopSearch) return 0;
 
   // 8. The move loop.
   for (unsigned i = 0; i < count; ++i) {
-    const ChessMove m = list[i].move;
+    const ChessMove m = list[i == 0 ? firstMove : i].move;
     if (!checkSearchTime()) return 0;
     if (node.makeMove(m)) {
       int score = 0;
@@ -358,7 +361,9 @@ int ChessBoard::alphabeta_quiescent(int ply, int alpha, int beta, int exact) {
     } else {
       node.unMakeMove(m);
     }
-    if (i + 1 == count || list[i + 1].score < 0) return best;
+    if (i + 1 == count) return best;
+    if (i == 0) sortMoves_quiescent(list, count);
+    if (list[i + 1].score < 0) return best;
   }
   return best;
 }

@@ -1,13 +1,16 @@
 // Move ordering and static exchange evaluation: exchange values on x-ray,
-// en-passant and king-defender cases, the ordering keys of the inner search
-// and of quiescence, and the sort.
+// en-passant and king-defender cases, the early answer for losses, the
+// ordering keys of the inner search and of quiescence, and the sort.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "engine/search.h"
 #include "tests/support/test_board.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -22,6 +25,49 @@ int orderKey(TestBoard& board, const char* move, ChessMove hashMove = 0, int ply
     if (coord(list[i].move) == move) return list[i].score;
   ADD_FAILURE() << "no move " << move;
   return 0;
+}
+
+// The definition of the sort of list[start .. end - 1]: every later entry is
+// swapped with each earlier entry of strictly lower key.
+void pairwiseExchangeSort(ChessMoveSort* list, unsigned start, unsigned end) {
+  for (unsigned j = start + 1; j < end; ++j)
+    for (unsigned i = start; i < j; ++i)
+      if (list[j].score > list[i].score) std::swap(list[i], list[j]);
+}
+
+// Calls visit(captures, count) with the captures of every position of the
+// perft suite and of WAC (their first four fields) and of every position one
+// legal capture further that is not in check; returns the number of suite
+// positions read.
+template <class Visit>
+int forSuitePositions(TestBoard& board, Visit visit) {
+  ChessBoardNode& node = board.currentNode;
+  int positions = 0;
+  auto captures = [&]() {
+    ChessMoveSort list[PLY_LIST_SIZE];
+    unsigned n = 0;
+    node.generateMovesC(list, &n);
+    visit(list, n);
+  };
+  for (const char* suite : {"perftsuite.epd", "wac.epd"}) {
+    std::ifstream in(testsupport::dataPath(suite));
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream fields(line);
+      std::string field, fen;
+      for (int i = 0; i < 4 && fields >> field; ++i) fen += field + " ";
+      if (fen.empty() || setFen(board, fen + "0 1") != 1) continue;
+      ++positions;
+      captures();
+      ChessMoveSort list[PLY_LIST_SIZE];
+      unsigned n = 0;
+      node.generateMovesC(list, &n);
+      for (unsigned i = 0; i < n; ++i) {
+        if (node.makeMove(list[i].move) && !node.inCheck()) captures();
+        node.unMakeMove(list[i].move);
+      }
+    }
+  }
+  return positions;
 }
 
 }  // namespace
@@ -83,6 +129,29 @@ TEST(ExchangeEvaluation, CrowdedSquareStaysInBounds) {
   EXPECT_GE(value, 325 - 975);
 }
 
+// The positions of two suites and those one capture further: with anyLoss
+// every capture and promotion keeps its exact value when that is zero or
+// more, and stays below zero when it loses; some losses end early.
+TEST(ExchangeEvaluation, AnyLossKeepsTheSignAndEveryGain) {
+  QUARVEL_REQUIRE_DATA("perftsuite.epd");
+  QUARVEL_REQUIRE_DATA("wac.epd");
+  int early = 0;
+  auto board = newTestBoard();
+  const int positions = forSuitePositions(*board, [&](const ChessMoveSort* list, unsigned n) {
+    for (unsigned i = 0; i < n; ++i) {
+      const int exact = board->staticExchangeEvaluation(list[i].move);
+      const int quick = board->staticExchangeEvaluation(list[i].move, true);
+      if (exact >= 0)
+        ASSERT_EQ(quick, exact) << coord(list[i].move);
+      else
+        ASSERT_LT(quick, 0) << coord(list[i].move);
+      early += quick != exact;
+    }
+  });
+  EXPECT_EQ(positions, 127 + 200);
+  EXPECT_GT(early, 100);
+}
+
 TEST(MoveOrdering, CaptureKeys) {
   const struct {
     const char* fen;
@@ -128,6 +197,26 @@ TEST(MoveOrdering, HashMoveKillersAndHistory) {
   EXPECT_EQ(orderKey(*board, "e1e2"), 35001);
 }
 
+TEST(MoveOrdering, MovesSharingAKillersTargetKeepTheirOwnKeys) {
+  // Another piece onto a killer's target square, and a move onto the square
+  // 32 further on (a1 and a5 share a bit of a 32-bit word).
+  auto board = boardAt("4k3/8/8/8/R7/8/8/4K3 w - - 0 1");
+  ChessBoardNode& node = board->currentNode;
+  board->killer1[2] = findMove(node, "a4a1");
+  board->killer2[2] = findMove(node, "e1d2");
+  board->historyTable[WHITE][sq("a4")][sq("a5")] = 7;
+  board->historyTable[WHITE][sq("a4")][sq("d4")] = 3;
+  EXPECT_EQ(orderKey(*board, "a4a1"), 46000);
+  EXPECT_EQ(orderKey(*board, "a4a5"), 1008);
+  EXPECT_EQ(orderKey(*board, "e1d2"), 45000);
+  EXPECT_EQ(orderKey(*board, "a4d4"), 1004);
+  EXPECT_EQ(orderKey(*board, "e1d1"), 1001);
+  // A capture that is a killer keeps its capture key.
+  board = boardAt("4k3/8/8/p7/R7/8/8/4K3 w - - 0 1");
+  board->killer1[2] = findMove(board->currentNode, "a4a5");
+  EXPECT_EQ(orderKey(*board, "a4a5"), 50000 + 100);
+}
+
 TEST(MoveOrdering, QuiescenceSkipsLosingCapturesAndUnderPromotions) {
   auto board = boardAt("4k3/1P6/2p5/3p4/8/8/8/3QK3 w - - 0 1");
   ChessMoveSort list[PLY_LIST_SIZE];
@@ -141,6 +230,41 @@ TEST(MoveOrdering, QuiescenceSkipsLosingCapturesAndUnderPromotions) {
   for (unsigned i = 1; i < n; ++i) EXPECT_EQ(list[i].score, KEY_SKIP);
 }
 
+// Quiescence keys in two steps, over the suites: the first move named by the
+// scoring is the first of the full order, and the completed keys sorted are
+// those of the definition (the exchange value, or skipped when it loses)
+// under the pairwise exchange sort. Some captures wait for the second step.
+TEST(MoveOrdering, QuiescenceKeysInTwoStepsGiveTheFullOrder) {
+  QUARVEL_REQUIRE_DATA("perftsuite.epd");
+  QUARVEL_REQUIRE_DATA("wac.epd");
+  int waited = 0;
+  auto board = newTestBoard();
+  forSuitePositions(*board, [&](const ChessMoveSort* captures, unsigned n) {
+    if (n == 0) return;
+    ChessMoveSort a[PLY_LIST_SIZE], b[PLY_LIST_SIZE];
+    memcpy(a, captures, n * sizeof *a);
+    memcpy(b, captures, n * sizeof *b);
+    const ChessMove first = a[board->scoreMoves_quiescent(a, n)].move;
+    for (unsigned i = 0; i < n; ++i) waited += a[i].score == KEY_PENDING;
+    board->sortMoves_quiescent(a, n);
+    for (unsigned i = 0; i < n; ++i) {
+      const ChessMove m = b[i].move;
+      b[i].score = KEY_SKIP;
+      if (m.captured() == 0 && m.promotion() != QUEEN) continue;
+      const int d = PieceCaptureValue[m.captured()] - PieceCaptureValue[m.piece()];
+      const int s = d >= 1 ? d : board->staticExchangeEvaluation(m);
+      if (s >= 0) b[i].score = KEY_GOOD_CAPTURE + s;
+    }
+    pairwiseExchangeSort(b, 0, n);
+    ASSERT_EQ(first, a[0].move);
+    for (unsigned i = 0; i < n; ++i) {
+      ASSERT_EQ(a[i].move, b[i].move) << i;
+      ASSERT_EQ(a[i].score, b[i].score) << coord(a[i].move);
+    }
+  });
+  EXPECT_GT(waited, 100);
+}
+
 TEST(MoveOrdering, SortMatchesThePairwiseExchangeSort) {
   srand(12345);
   TestBoard board;
@@ -152,11 +276,7 @@ TEST(MoveOrdering, SortMatchesThePairwiseExchangeSort) {
     memcpy(b, a, sizeof a);
     const unsigned start = count > 3 ? 2 : 0;
     board.sortMoves(a, start, count - start);
-    // The definition: every later entry is swapped with each earlier entry
-    // of strictly lower key.
-    for (unsigned j = start + 1; j < count; ++j)
-      for (unsigned i = start; i < j; ++i)
-        if (b[j].score > b[i].score) std::swap(b[i], b[j]);
+    pairwiseExchangeSort(b, start, count);
     for (unsigned i = 0; i < count; ++i) ASSERT_EQ(a[i].move, b[i].move) << trial << " " << i;
   }
 }
