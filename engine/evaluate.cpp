@@ -461,6 +461,8 @@ EVAL_INLINE int fromSideToMove(const ChessBoardNode& node, int total) {
 
 }  // namespace
 
+void prefetchEvaluation(u64 key) { __builtin_prefetch(&evalEntry(key)); }
+
 int ChessBoardNode::evaluateDraw(int colour) {
   const u8* count = &pieceCount[colour * 7];
   return count[PAWN] == 0 && count[ROOK] == 0 && count[QUEEN] == 0 && count[BISHOP] <= 1 &&

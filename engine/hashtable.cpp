@@ -46,10 +46,17 @@ HashTableNode* mapEntries(u32 entries) {
   if (aligned > start) munmap(block, aligned - start);
   const uintptr_t tail = aligned + bytes, end = start + reserved;
   if (end > tail) munmap((void*)tail, end - tail);
+  if (bytes <= HUGE_PAGE_TABLE_MAX) {
 #ifdef MADV_HUGEPAGE
-  // A hint: the table works without it.
-  if (bytes <= HUGE_PAGE_TABLE_MAX) madvise((void*)aligned, bytes, MADV_HUGEPAGE);
+    // A hint: the table works without it.
+    madvise((void*)aligned, bytes, MADV_HUGEPAGE);
 #endif
+    // Such a table is backed at once, a write of zero per huge page, so
+    // that the system zeroes its pages here rather than in the first
+    // search's first probes.
+    for (size_t offset = 0; offset < bytes; offset += HUGE_PAGE_BYTES)
+      static_cast<volatile char*>((void*)aligned)[offset] = 0;
+  }
   return (HashTableNode*)aligned;
 }
 

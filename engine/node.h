@@ -110,6 +110,11 @@ public:
   // king move, an en-passant capture nor a move of a pinned piece). 1, or 0
   // when refused.
   int makeLegalMove(ChessMove move);
+  // The key after a quiet move, double push or plain capture (the moves of
+  // the short path), computed without making it: the search loads the
+  // table slot of a move before its turn comes. For a promotion, castling
+  // or en-passant capture the key is not that of the move.
+  u64 keyAfter(ChessMove move) const;
   // Takes back the move last made; refuses (0, nothing changes) a move that
   // is not the one on top of the undo stack, or that makeMove refused.
   int unMakeMove(ChessMove move);
@@ -325,6 +330,28 @@ inline bool ChessBoardNode::playMove(ChessMove move) {
   opponent = side;
   sideToMove = side ^ 1;
   return true;
+}
+
+inline u64 ChessBoardNode::keyAfter(ChessMove move) const {
+  const u32 m = move.move;
+  const unsigned from = m & 63, to = (m >> 6) & 63;
+  const unsigned index = (sideToMove * 7 + ((m >> 12) & 7)) * 64;
+  const u64* keys = zobrist.keyOf[0];
+  // The side key, and the mover from its square to the target.
+  u64 key = hashKey ^ zobrist.sideKey ^ keys[index + from] ^ keys[index + to];
+  // The old en-passant file closes; a double push opens its own.
+  if (enPassantFile) key ^= zobrist.epKeys[enPassantFile - 1];
+  if (m & MOVE_DOUBLE_PUSH) key ^= zobrist.epKeys[to & 7];
+  // The victim leaves; rights still held that the mover's square or the
+  // victim's take away leave too.
+  const unsigned victimIndex = (opponent * 7 + ((m >> 15) & 7)) * 64 + to;
+  if (m & CAPTURE_FIELD) key ^= keys[victimIndex];
+  if (castleRights) {
+    unsigned rightsLost = castleRightsLost.lost[index + from];
+    if (m & CAPTURE_FIELD) rightsLost |= castleRightsLost.lost[victimIndex];
+    key ^= zobrist.castleCombo[rightsLost & castleRights];
+  }
+  return key;
 }
 
 inline int ChessBoardNode::makeMove(ChessMove move) {

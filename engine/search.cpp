@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "engine/chessboard.h"
+#include "engine/evaluate.h"
 #include "engine/search.h"
 
 const int NEXTNODETYPE[3] = {PV_NODE, ALL_NODE, CUT_NODE};
@@ -206,6 +207,11 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       }
       const ChessMove m = list[i == 0 ? firstMove : i].move;
       const int key = list[i == 0 ? firstMove : i].score;
+      // Past the first move a node mostly searches its moves in turn: the
+      // table slot of the next move's position is loaded while this one's
+      // subtree is searched, so that its probe finds it in the cache.
+      if (i >= 1 && i + 1 < count && depth >= 2 * ONE_PLY)
+        prefetchSlot(node.hashTable, node.keyAfter(list[i + 1].move));
       if (!checkSearchTime()) return 0;
       // The attack tests of legality and check only where a cheap look at
       // the lines through the kings leaves them open.
@@ -223,7 +229,11 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
         node.unMakeMove(m);
         continue;
       }
-      if (depth >= 2 * ONE_PLY) prefetchSlot(node.hashTable, node.hashKey);
+      // The child probes the table, or below one ply evaluates at once.
+      if (depth >= 2 * ONE_PLY)
+        prefetchSlot(node.hashTable, node.hashKey);
+      else
+        prefetchEvaluation(node.hashKey);
       const int givesCheck =
           mayCheck ? node.isAttacked(node.kingSquare[node.sideToMove], node.opponent) : 0;
       ChessMoveUndo& child = node.undoStack[node.undoCount];
@@ -349,6 +359,8 @@ int ChessBoard::alphabeta_quiescent(int ply, int alpha, int beta, int exact) {
     const ChessMove m = list[i == 0 ? firstMove : i].move;
     if (!checkSearchTime()) return 0;
     if (node.makeMove(m)) {
+      // The child's first step is its evaluation.
+      prefetchEvaluation(node.hashKey);
       int score = 0;
       if (checkSearchTime()) score = -alphabeta_quiescent(ply + 1, -beta, -best, exact);
       node.unMakeMove(m);

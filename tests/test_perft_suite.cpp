@@ -57,8 +57,10 @@ void checkDepths(const SuitePosition& p, bool deep) {
 
 // Over two plies: a move that needsLegalityTest clears is legal, and a legal
 // move that mayGiveCheck clears leaves the enemy king unattacked, as the
-// full attack tests find. Counts the moves each filter clears.
-void checkSearchFilters(ChessBoardNode& node, int depth, u64& legalCleared, u64& checkCleared) {
+// full attack tests find; keyAfter gives the key that makeMove leaves for
+// every move of the short path. Counts the moves each filter clears.
+void checkSearchFilters(ChessBoardNode& node, int depth, u64& legalCleared, u64& checkCleared,
+                        u64& keysChecked) {
   ChessMoveSort list[PLY_LIST_SIZE];
   unsigned n = 0;
   const int inCheck = node.inCheck();
@@ -66,7 +68,12 @@ void checkSearchFilters(ChessBoardNode& node, int depth, u64& legalCleared, u64&
   for (unsigned i = 0; i < n; i++) {
     const ChessMove m = list[i].move;
     const bool needsTest = node.needsLegalityTest(m, inCheck), mayCheck = node.mayGiveCheck(m);
+    const u64 keyAfter = node.keyAfter(m);
     const int legal = node.makeMove(m);
+    if (!(m.move & ChessBoardNode::SPECIAL_MOVE)) {
+      keysChecked++;
+      EXPECT_EQ(node.hashKey, keyAfter) << coord(m);
+    }
     if (!needsTest) {
       legalCleared++;
       EXPECT_EQ(legal, 1) << coord(m);
@@ -75,23 +82,25 @@ void checkSearchFilters(ChessBoardNode& node, int depth, u64& legalCleared, u64&
       checkCleared++;
       EXPECT_EQ(node.inCheck(), 0) << coord(m);
     }
-    if (legal && depth > 1) checkSearchFilters(node, depth - 1, legalCleared, checkCleared);
+    if (legal && depth > 1)
+      checkSearchFilters(node, depth - 1, legalCleared, checkCleared, keysChecked);
     node.unMakeMove(m);
   }
 }
 
 }  // namespace
 
-TEST(PerftSuite, SearchFiltersAgreeWithTheAttackTests) {
+TEST(PerftSuite, SearchFiltersAndKeysAgreeWithMakeMove) {
   QUARVEL_REQUIRE_DATA("perftsuite.epd");
-  u64 legalCleared = 0, checkCleared = 0;
+  u64 legalCleared = 0, checkCleared = 0, keysChecked = 0;
   for (const SuitePosition& p : loadSuite()) {
     SCOPED_TRACE(p.fen);
     auto board = boardAt(p.fen.c_str());
-    checkSearchFilters(board->currentNode, 2, legalCleared, checkCleared);
+    checkSearchFilters(board->currentNode, 2, legalCleared, checkCleared, keysChecked);
   }
   EXPECT_GT(legalCleared, 10000u);
   EXPECT_GT(checkCleared, 10000u);
+  EXPECT_GT(keysChecked, 10000u);
 }
 
 TEST(PerftSuite, AllPositionsShallow) {
