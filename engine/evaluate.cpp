@@ -423,21 +423,22 @@ EVAL_INLINE int computePositionalScore(const ChessBoardNode& node) {
 // The positional terms depend on the placement of the pieces alone, which
 // repeats all through a search, so they are kept in a table indexed by the
 // low EVAL_TABLE_BITS bits of the position's key. An entry is one word: the
-// key's bits above the index, a filled mark in a bit the index already
-// decides, and the score in the low 16 bits. The index and the stored bits
-// together are the whole key, so a hit is always the same position (the
-// key's side to move, castling and en-passant parts only make a few copies
-// of one placement). A score that does not fit 16 bits is not kept.
-const unsigned EVAL_TABLE_BITS = 17;
+// key's bits above the index, and in the index bits the score offset by
+// EVAL_SCORE_OFFSET, which leaves 0 to the empty entry. The index and the
+// stored bits together are the whole key, so a hit is always the same
+// position (the key's side to move, castling and en-passant parts only make
+// a few copies of one placement). A score that does not fit is not kept.
+// The table is kept small (128 KB), so that it stays in the second-level
+// cache beside the search's other tables: a larger one saves a few
+// evaluations but misses that cache more often, which costs more.
+const unsigned EVAL_TABLE_BITS = 14;
 const u64 EVAL_INDEX_MASK = (1ULL << EVAL_TABLE_BITS) - 1;
-const u64 EVAL_FILLED = 1ULL << 16;
-const u64 EVAL_SCORE_MASK = 0xFFFF;
-static_assert(EVAL_TABLE_BITS > 16, "the filled mark lies in the index bits");
+const int EVAL_SCORE_OFFSET = 1 << (EVAL_TABLE_BITS - 1);
 u64 evalTable[1u << EVAL_TABLE_BITS];
 
 // The entry of a key, and what it holds for that key above the score.
 EVAL_INLINE u64& evalEntry(u64 key) { return evalTable[key & EVAL_INDEX_MASK]; }
-EVAL_INLINE u64 evalTag(u64 key) { return (key & ~EVAL_INDEX_MASK) | EVAL_FILLED; }
+EVAL_INLINE u64 evalTag(u64 key) { return key & ~EVAL_INDEX_MASK; }
 
 // Step 14: a total of White less Black, from the side to move.
 EVAL_INLINE int fromSideToMove(const ChessBoardNode& node, int total) {
@@ -453,8 +454,8 @@ EVAL_INLINE int fromSideToMove(const ChessBoardNode& node, int total) {
 [[gnu::target_clones("popcnt", "default"), gnu::noinline]] int evaluateAndKeep(
     const ChessBoardNode& node, int base) {
   const int score = computePositionalScore(node);
-  if (score == static_cast<int16_t>(score)) {
-    evalEntry(node.hashKey) = evalTag(node.hashKey) | (static_cast<u64>(score) & EVAL_SCORE_MASK);
+  if (score > -EVAL_SCORE_OFFSET && score < EVAL_SCORE_OFFSET) {
+    evalEntry(node.hashKey) = evalTag(node.hashKey) | static_cast<u64>(score + EVAL_SCORE_OFFSET);
   }
   return fromSideToMove(node, base + score);
 }
@@ -497,6 +498,8 @@ int ChessBoardNode::evaluate(int alpha, int beta, int lazyAllowed) {
   // 4-14. The positional terms from the evaluation table, or computed and
   //       kept there.
   const u64 entry = evalEntry(hashKey);
-  if ((entry & ~EVAL_SCORE_MASK) != evalTag(hashKey)) return evaluateAndKeep(*this, base);
-  return fromSideToMove(*this, base + static_cast<int16_t>(entry & EVAL_SCORE_MASK));
+  const int stored = static_cast<int>(entry & EVAL_INDEX_MASK);
+  if ((entry & ~EVAL_INDEX_MASK) != evalTag(hashKey) || stored == 0)
+    return evaluateAndKeep(*this, base);
+  return fromSideToMove(*this, base + stored - EVAL_SCORE_OFFSET);
 }
