@@ -280,9 +280,10 @@ EVAL_INLINE PawnEntry& pawnEntry(const ChessBoardNode& node) {
   return pawnTable[mix >> (64 - PAWN_TABLE_BITS)];
 }
 
-EVAL_INLINE const PawnFiles& pawnFiles(const ChessBoardNode& node) {
+// The pawn-only results of the position, from its entry `e` (filled first
+// when it holds another placement).
+EVAL_INLINE const PawnFiles& pawnFiles(const ChessBoardNode& node, PawnEntry& e) {
   const u64 white = node.bbPiece[WHITE * 7 + PAWN], black = node.bbPiece[BLACK * 7 + PAWN];
-  PawnEntry& e = pawnEntry(node);
   if (e.filled && e.pawns[WHITE] == white && e.pawns[BLACK] == black) return e.files;
   e.filled = true;
   e.pawns[WHITE] = white;
@@ -401,7 +402,8 @@ EVAL_INLINE int kingSafety(const ChessBoardNode& node, unsigned c, const PawnFil
 // Steps 4-13 of the evaluation: White's positional terms less Black's.
 EVAL_INLINE int computePositionalScore(const ChessBoardNode& node) {
   // The pawn table entry is read at step 5: it is loaded while step 4 runs.
-  __builtin_prefetch(&pawnEntry(node));
+  PawnEntry& pawns = pawnEntry(node);
+  __builtin_prefetch(&pawns);
 
   // 4. Blocked centre pawns and trapped pieces.
   int score[2];
@@ -409,7 +411,7 @@ EVAL_INLINE int computePositionalScore(const ChessBoardNode& node) {
 
   // 5-7. Pawn scan, pawn structure and passed pawns; what the pawns alone
   //      decide comes from the pawn table.
-  const PawnFiles& files = pawnFiles(node);
+  const PawnFiles& files = pawnFiles(node, pawns);
   for (unsigned c = BLACK; c <= WHITE; ++c) {
     score[c] += files.structure[c] + passedPawns(node, c, files);
   }
