@@ -433,12 +433,14 @@ EVAL_INLINE int computePositionalScore(const ChessBoardNode& node) {
 
 // The positional terms depend on the placement of the pieces alone, which
 // repeats all through a search, so they are kept in a table indexed by the
-// low EVAL_TABLE_BITS bits of the position's key. An entry is one word: the
-// key's bits above the index, and in the index bits the score offset by
+// low EVAL_TABLE_BITS bits of a key of the placement: the position's key
+// without its side to move, so that both sides to move share an entry (a
+// null move, for one, leaves the placement as it is). An entry is one word:
+// the key's bits above the index, and in the index bits the score offset by
 // EVAL_SCORE_OFFSET, which leaves 0 to the empty entry. The index and the
 // stored bits together are the whole key, so a hit is always the same
-// position (the key's side to move, castling and en-passant parts only make
-// a few copies of one placement). A score that does not fit is not kept.
+// placement (castling and en-passant parts of the key only make a few copies
+// of it). A score that does not fit is not kept.
 // The table is kept small (128 KB), so that it stays in the second-level
 // cache beside the search's other tables: a larger one saves a few
 // evaluations but misses that cache more often, which costs more.
@@ -446,6 +448,11 @@ const unsigned EVAL_TABLE_BITS = 14;
 const u64 EVAL_INDEX_MASK = (1ULL << EVAL_TABLE_BITS) - 1;
 const int EVAL_SCORE_OFFSET = 1 << (EVAL_TABLE_BITS - 1);
 u64 evalTable[1u << EVAL_TABLE_BITS];
+
+// The key of the position's placement for the evaluation table.
+EVAL_INLINE u64 placementKey(const ChessBoardNode& node) {
+  return node.sideToMove == WHITE ? node.hashKey : node.hashKey ^ node.zobrist.sideKey;
+}
 
 // The entry of a key, and what it holds for that key above the score.
 EVAL_INLINE u64& evalEntry(u64 key) { return evalTable[key & EVAL_INDEX_MASK]; }
@@ -466,14 +473,17 @@ EVAL_INLINE int fromSideToMove(const ChessBoardNode& node, int total) {
     const ChessBoardNode& node, int base) {
   const int score = computePositionalScore(node);
   if (score > -EVAL_SCORE_OFFSET && score < EVAL_SCORE_OFFSET) {
-    evalEntry(node.hashKey) = evalTag(node.hashKey) | static_cast<u64>(score + EVAL_SCORE_OFFSET);
+    const u64 key = placementKey(node);
+    evalEntry(key) = evalTag(key) | static_cast<u64>(score + EVAL_SCORE_OFFSET);
   }
   return fromSideToMove(node, base + score);
 }
 
 }  // namespace
 
-void prefetchEvaluation(u64 key) { __builtin_prefetch(&evalEntry(key)); }
+void prefetchEvaluation(const ChessBoardNode& node) {
+  __builtin_prefetch(&evalEntry(placementKey(node)));
+}
 
 int ChessBoardNode::evaluateDraw(int colour) {
   const u8* count = &pieceCount[colour * 7];
@@ -508,9 +518,10 @@ int ChessBoardNode::evaluate(int alpha, int beta, int lazyAllowed) {
 
   // 4-14. The positional terms from the evaluation table, or computed and
   //       kept there.
-  const u64 entry = evalEntry(hashKey);
+  const u64 key = placementKey(*this);
+  const u64 entry = evalEntry(key);
   const int stored = static_cast<int>(entry & EVAL_INDEX_MASK);
-  if ((entry & ~EVAL_INDEX_MASK) != evalTag(hashKey) || stored == 0)
+  if ((entry & ~EVAL_INDEX_MASK) != evalTag(key) || stored == 0)
     return evaluateAndKeep(*this, base);
   return fromSideToMove(*this, base + stored - EVAL_SCORE_OFFSET);
 }
