@@ -32,6 +32,7 @@ u64 bbKnightAttack[64];
 u64 bbKingAttack[64];
 u64 bbPawnAttack[2][64];
 u8 direction[64][64];
+u64 bbLine[5][64];
 
 MagicSquare magicRook[64];
 MagicSquare magicBishop[64];
@@ -119,6 +120,11 @@ void initBitBoards() {
       addSquare(bbDiag45L[s], r + i, f - i);
       addSquare(bbDiag45L[s], r - i, f + i);
     }
+    bbLine[0][s] = 0;
+    bbLine[1][s] = bbFile[s & 7];
+    bbLine[2][s] = bbRank[s >> 3];
+    bbLine[3][s] = bbDiag45R[s];
+    bbLine[4][s] = bbDiag45L[s];
   }
 
   // 4. Relation of every pair of squares: same file, rank or diagonal.

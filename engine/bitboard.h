@@ -32,18 +32,13 @@ extern u64 bbKnightAttack[64];
 extern u64 bbKingAttack[64];
 extern u64 bbPawnAttack[2][64];
 extern u8 direction[64][64];
+// By direction (as in `direction`) and square: 0 for none, then the file,
+// the rank, bbDiag45R and bbDiag45L of the square.
+extern u64 bbLine[5][64];
 
-// The whole line of a direction (1 file, 2 rank, 3 and 4 the diagonals of
-// bbDiag45R and bbDiag45L, as in `direction`) through a square; 0 for none.
-inline u64 lineThrough(unsigned square, unsigned dir) {
-  switch (dir) {
-    case 1: return bbFile[square & 7];
-    case 2: return bbRank[square >> 3];
-    case 3: return bbDiag45R[square];
-    case 4: return bbDiag45L[square];
-    default: return 0;
-  }
-}
+// The whole line of a direction through a square; 0 for none. A table
+// rather than a choice, as the direction varies from move to move.
+inline u64 lineThrough(unsigned square, unsigned dir) { return bbLine[dir][square]; }
 
 // Magic attack tables.
 extern const u64 magicRookMask[64];

@@ -99,26 +99,38 @@ EVAL_INLINE int distance(unsigned a, unsigned b) { return DISTANCE.d[a][b]; }
 // Both patterns hold: every square of mask is in set.
 EVAL_INLINE bool all(u64 set, u64 mask) { return (set & mask) == mask; }
 
-// What the pawn scan finds, for the terms that read pawn files.
+// What the pawn scan finds, for the terms that read pawn files. Packed
+// small, as the pawn table keeps it: with its two pawn sets an entry fills
+// one cache line.
 struct PawnFiles {
   // By colour and file of its king, the missing pawn shield penalty of the
-  // king's file and the files beside it.
-  int shield[2][8];
-  // By colour, every square of the files without its pawns.
-  u64 noPawnFiles[2];
-  // By colour, the squares its pawns attack.
-  u64 attacks[2];
+  // king's file and the files beside it (at most three times 50).
+  u8 shield[2][8];
+  // By colour, the files without its pawns, a bit per file (fileSquares).
+  u8 noPawnFiles[2];
   // By colour, the doubled, isolated and backward pawn penalties.
-  int structure[2];
-  // By colour, its passed pawns, and those of them with an own pawn beside
-  // them level or one rank behind.
-  u64 passed[2];
-  u64 connected[2];
+  int16_t structure[2];
+  // The passed pawns of both colours (a square holds one pawn), and those of
+  // them with an own pawn beside them level or one rank behind.
+  u64 passed;
+  u64 connected;
 };
+
+// Every square of the files of a set of file bits.
+EVAL_INLINE u64 fileSquares(unsigned files) { return files * bbFile[0]; }
+
+// The squares the pawns of colour c attack.
+EVAL_INLINE u64 pawnAttacks(const ChessBoardNode& node, unsigned c) {
+  const u64 pawns = node.bbPiece[c * 7 + PAWN];
+  const u64 fileA = bbFile[0], fileH = bbFile[7];
+  return c == WHITE ? ((pawns & ~fileA) << 7) | ((pawns & ~fileH) << 9)
+                    : ((pawns & ~fileA) >> 9) | ((pawns & ~fileH) >> 7);
+}
 
 // Squares attacked by each kind of piece of each colour, filled term by
 // term: the safe squares of a piece are those no lesser enemy piece attacks.
 struct PieceAttacks {
+  u64 pawns[2] = {0, 0};
   u64 knights[2] = {0, 0};
   u64 bishops[2] = {0, 0};
   u64 rooks[2] = {0, 0};
@@ -126,7 +138,7 @@ struct PieceAttacks {
 };
 
 // The pawn shield penalties of every king file, from the relative rank of
-// the most advanced pawn of each file, and the squares the pawns attack.
+// the most advanced pawn of each file.
 EVAL_INLINE void scanPawns(const ChessBoardNode& node, PawnFiles& files) {
   for (unsigned c = BLACK; c <= WHITE; ++c) {
     int front[8];
@@ -141,14 +153,9 @@ EVAL_INLINE void scanPawns(const ChessBoardNode& node, PawnFiles& files) {
       for (int f = kf - 1; f <= kf + 1; ++f) {
         if (f >= 0 && f <= 7) penalty += EVAL_MISSING_PAWN_SHIELD[front[f] + 1];
       }
-      files.shield[c][kf] = penalty;
+      files.shield[c][kf] = static_cast<u8>(penalty);
     }
   }
-  const u64 whitePawns = node.bbPiece[WHITE * 7 + PAWN];
-  const u64 blackPawns = node.bbPiece[BLACK * 7 + PAWN];
-  const u64 fileA = bbFile[0], fileH = bbFile[7];
-  files.attacks[WHITE] = ((whitePawns & ~fileA) << 7) | ((whitePawns & ~fileH) << 9);
-  files.attacks[BLACK] = ((blackPawns & ~fileA) >> 9) | ((blackPawns & ~fileH) >> 7);
 }
 
 // Blocked centre pawns and pieces trapped in a corner: a d- or e-pawn at
@@ -221,7 +228,7 @@ EVAL_INLINE void pawnOnlyTerms(const ChessBoardNode& node, unsigned c, PawnFiles
   //    square one file to its left, hence the opposite shifts.
   const u64 behindOwn = fillAhead(c ^ 1, ahead(c ^ 1, pawns));
   const u64 ownFiles = fillAhead(c, fillAhead(c ^ 1, pawns));
-  files.noPawnFiles[c] = ~ownFiles;
+  files.noPawnFiles[c] = static_cast<u8>(~ownFiles);
   const u64 leftHasPawns = (ownFiles & ~bbFile[7]) << 1;
   const u64 rightHasPawns = (ownFiles & ~bbFile[0]) >> 1;
   const u64 leftAhead = (behindOwn & ~bbFile[7]) << 1;
@@ -231,17 +238,18 @@ EVAL_INLINE void pawnOnlyTerms(const ChessBoardNode& node, unsigned c, PawnFiles
   const u64 isolated = pawns & ~(leftHasPawns | rightHasPawns);
   const u64 backward =
       pawns & ~isolated & (~leftHasPawns | leftAhead) & (~rightHasPawns | rightAhead);
-  files.structure[c] = -static_cast<int>(EVAL_DOUBLED_PAWN * popCount(doubled) +
-                                         EVAL_ISOLATED_PAWN * popCount(isolated) +
-                                         EVAL_BACKWARD_PAWN * popCount(backward));
+  files.structure[c] = -static_cast<int16_t>(EVAL_DOUBLED_PAWN * popCount(doubled) +
+                                             EVAL_ISOLATED_PAWN * popCount(isolated) +
+                                             EVAL_BACKWARD_PAWN * popCount(backward));
   // 3. Passed: the squares of the enemy's files behind its front, and those
   //    beside them, are not passed.
   const u64 enemyFiles = fillAhead(c, fillAhead(c ^ 1, enemyPawns));
   const u64 behindEnemyFront = enemyFiles & ~fillAhead(c, enemyPawns);
-  files.passed[c] = pawns & ~(behindEnemyFront | besideFiles(behindEnemyFront));
+  const u64 passed = pawns & ~(behindEnemyFront | besideFiles(behindEnemyFront));
+  files.passed |= passed;
   // 4. Connected: beside an own front, or beside the square ahead of one.
   const u64 fronts = pawns & ~behindOwn;
-  files.connected[c] = files.passed[c] & besideFiles(fronts | ahead(c, fronts));
+  files.connected |= passed & besideFiles(fronts | ahead(c, fronts));
 }
 
 // The passed pawns of colour c: the bonus of its phase and rank, halved
@@ -251,13 +259,13 @@ EVAL_INLINE void pawnOnlyTerms(const ChessBoardNode& node, unsigned c, PawnFiles
 EVAL_INLINE int passedPawns(const ChessBoardNode& node, unsigned c, const PawnFiles& files) {
   const unsigned enemy = c ^ 1;
   int value = 0;
-  for (u64 b = files.passed[c]; b;) {
+  for (u64 b = files.passed & node.bbPiece[c * 7 + PAWN]; b;) {
     const unsigned s = popFirstSquare(b);
     const int v = EVAL_PASSED_PAWN[node.gamePhase * 8 + relativeRank(c, s)];
     value += v;
     if (node.bbColorPiece[enemy] & ahead(c, bit(s))) value -= v >> 1;
     value += 2 * distance(s, node.kingSquare[enemy]) - distance(s, node.kingSquare[c]);
-    if (files.connected[c] & bit(s)) value += v >> 1;
+    if (files.connected & bit(s)) value += v >> 1;
   }
   return value;
 }
@@ -265,11 +273,13 @@ EVAL_INLINE int passedPawns(const ChessBoardNode& node, unsigned c, const PawnFi
 // The pawn-only results of a pawn placement, kept in a table indexed by a
 // hash of the two pawn sets: pawn structures repeat all through a search.
 // An entry holds its two pawn sets, so a hit is always the same placement.
-struct PawnEntry {
+struct alignas(64) PawnEntry {
   u64 pawns[2];
-  bool filled;
   PawnFiles files;
+  bool filled;
 };
+static_assert(sizeof(PawnEntry) == 64, "a pawn entry is one cache line");
+// 256 KB: it shares the second-level cache with the search's other tables.
 const unsigned PAWN_TABLE_BITS = 12;
 PawnEntry pawnTable[1u << PAWN_TABLE_BITS];
 
@@ -288,6 +298,7 @@ EVAL_INLINE const PawnFiles& pawnFiles(const ChessBoardNode& node, PawnEntry& e)
   e.filled = true;
   e.pawns[WHITE] = white;
   e.pawns[BLACK] = black;
+  e.files.passed = e.files.connected = 0;
   scanPawns(node, e.files);
   for (unsigned c = BLACK; c <= WHITE; ++c) pawnOnlyTerms(node, c, e.files);
   return e.files;
@@ -301,12 +312,11 @@ EVAL_INLINE int mobility(u64 attacks, u64 free, u64 unsafe) {
 
 // Knights and bishops: mobility (safe from enemy pawns), king tropism, and
 // knight outposts that an own pawn guards and no enemy pawn attacks.
-EVAL_INLINE int minorPieces(const ChessBoardNode& node, unsigned c, const PawnFiles& files,
-                            PieceAttacks& attacks) {
+EVAL_INLINE int minorPieces(const ChessBoardNode& node, unsigned c, PieceAttacks& attacks) {
   const unsigned enemy = c ^ 1;
   const unsigned enemyKing = node.kingSquare[enemy];
   const u64 free = ~node.bbColorPiece[c];
-  const u64 unsafe = files.attacks[enemy];
+  const u64 unsafe = attacks.pawns[enemy];
   int value = 0;
   for (u64 b = node.bbPiece[c * 7 + KNIGHT]; b;) {
     const unsigned s = popFirstSquare(b);
@@ -317,7 +327,7 @@ EVAL_INLINE int minorPieces(const ChessBoardNode& node, unsigned c, const PawnFi
   }
   // Outposts: only a knight that an own pawn guards and no enemy pawn
   // attacks can hold one.
-  const u64 guarded = files.attacks[c] & ~files.attacks[enemy];
+  const u64 guarded = attacks.pawns[c] & ~attacks.pawns[enemy];
   for (u64 b = node.bbPiece[c * 7 + KNIGHT] & guarded; b;)
     value += pos_outpost[c][popFirstSquare(b)];
   for (u64 b = node.bbPiece[c * 7 + BISHOP]; b;) {
@@ -349,7 +359,7 @@ EVAL_INLINE int majorPieces(const ChessBoardNode& node, unsigned c, const PawnFi
   const unsigned enemy = c ^ 1;
   const unsigned enemyKing = node.kingSquare[enemy];
   const u64 free = ~node.bbColorPiece[c];
-  const u64 unsafe = files.attacks[enemy] | attacks.knights[enemy] | attacks.bishops[enemy] |
+  const u64 unsafe = attacks.pawns[enemy] | attacks.knights[enemy] | attacks.bishops[enemy] |
                      (rook ? 0 : attacks.rooks[enemy]);
   const i32* tropism = rook ? EVAL_TROPISM_ROOK : EVAL_TROPISM_QUEEN;
   const int seventhBonus = rook ? EVAL_ROOK_ON_7TH : EVAL_QUEEN_ON_7TH;
@@ -365,8 +375,9 @@ EVAL_INLINE int majorPieces(const ChessBoardNode& node, unsigned c, const PawnFi
   }
   // Rooks on files without own pawns: seldom more than two, so counted by
   // clearing bits rather than with population counts.
-  for (u64 b = rook ? pieces & files.noPawnFiles[c] : 0; b; b &= b - 1) {
-    value += (b & -b & files.noPawnFiles[enemy]) ? EVAL_ROOK_OPEN_FILE : EVAL_ROOK_SEMI_OPEN_FILE;
+  for (u64 b = rook ? pieces & fileSquares(files.noPawnFiles[c]) : 0; b; b &= b - 1) {
+    value += (b & -b & fileSquares(files.noPawnFiles[enemy])) ? EVAL_ROOK_OPEN_FILE
+                                                              : EVAL_ROOK_SEMI_OPEN_FILE;
   }
   // The seventh rank is judged only when a piece stands on it.
   const u64 onSeventh = pieces & seventhRank(c);
@@ -392,7 +403,7 @@ EVAL_INLINE int kingSafety(const ChessBoardNode& node, unsigned c, const PawnFil
   const unsigned king = node.kingSquare[c];
   int value = 0;
   if (node.gamePhase <= 1 && relativeRank(c, king) <= 1) value -= files.shield[c][king & 7];
-  const u64 attackedByEnemy = files.attacks[enemy] | attacks.knights[enemy] |
+  const u64 attackedByEnemy = attacks.pawns[enemy] | attacks.knights[enemy] |
                               attacks.bishops[enemy] | attacks.rooks[enemy] | attacks.queens[enemy];
   value -=
       EVAL_KING_SAFETY_ATTACK * static_cast<int>(popCount(bbKingAttack[king] & attackedByEnemy));
@@ -419,7 +430,8 @@ EVAL_INLINE int computePositionalScore(const ChessBoardNode& node) {
   // 8-11. Pieces. Each kind is done for both colours before the next kind,
   //       whose safe squares depend on the enemy's lesser pieces.
   PieceAttacks attacks;
-  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += minorPieces(node, c, files, attacks);
+  for (unsigned c = BLACK; c <= WHITE; ++c) attacks.pawns[c] = pawnAttacks(node, c);
+  for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += minorPieces(node, c, attacks);
   for (unsigned c = BLACK; c <= WHITE; ++c) score[c] += majorPieces<ROOK>(node, c, files, attacks);
   for (unsigned c = BLACK; c <= WHITE; ++c) {
     score[c] += majorPieces<QUEEN>(node, c, files, attacks) + queenDevelopment(node, c);
@@ -433,12 +445,14 @@ EVAL_INLINE int computePositionalScore(const ChessBoardNode& node) {
 
 // The positional terms depend on the placement of the pieces alone, which
 // repeats all through a search, so they are kept in a table indexed by the
-// low EVAL_TABLE_BITS bits of the position's key. An entry is one word: the
-// key's bits above the index, and in the index bits the score offset by
+// low EVAL_TABLE_BITS bits of a key of the placement: the position's key
+// without its side to move, so that both sides to move share an entry (a
+// null move, for one, leaves the placement as it is). An entry is one word:
+// the key's bits above the index, and in the index bits the score offset by
 // EVAL_SCORE_OFFSET, which leaves 0 to the empty entry. The index and the
 // stored bits together are the whole key, so a hit is always the same
-// position (the key's side to move, castling and en-passant parts only make
-// a few copies of one placement). A score that does not fit is not kept.
+// placement (castling and en-passant parts of the key only make a few copies
+// of it). A score that does not fit is not kept.
 // The table is kept small (128 KB), so that it stays in the second-level
 // cache beside the search's other tables: a larger one saves a few
 // evaluations but misses that cache more often, which costs more.
@@ -446,6 +460,11 @@ const unsigned EVAL_TABLE_BITS = 14;
 const u64 EVAL_INDEX_MASK = (1ULL << EVAL_TABLE_BITS) - 1;
 const int EVAL_SCORE_OFFSET = 1 << (EVAL_TABLE_BITS - 1);
 u64 evalTable[1u << EVAL_TABLE_BITS];
+
+// The key of the position's placement for the evaluation table.
+EVAL_INLINE u64 placementKey(const ChessBoardNode& node) {
+  return node.sideToMove == WHITE ? node.hashKey : node.hashKey ^ node.zobrist.sideKey;
+}
 
 // The entry of a key, and what it holds for that key above the score.
 EVAL_INLINE u64& evalEntry(u64 key) { return evalTable[key & EVAL_INDEX_MASK]; }
@@ -466,14 +485,17 @@ EVAL_INLINE int fromSideToMove(const ChessBoardNode& node, int total) {
     const ChessBoardNode& node, int base) {
   const int score = computePositionalScore(node);
   if (score > -EVAL_SCORE_OFFSET && score < EVAL_SCORE_OFFSET) {
-    evalEntry(node.hashKey) = evalTag(node.hashKey) | static_cast<u64>(score + EVAL_SCORE_OFFSET);
+    const u64 key = placementKey(node);
+    evalEntry(key) = evalTag(key) | static_cast<u64>(score + EVAL_SCORE_OFFSET);
   }
   return fromSideToMove(node, base + score);
 }
 
 }  // namespace
 
-void prefetchEvaluation(u64 key) { __builtin_prefetch(&evalEntry(key)); }
+void prefetchEvaluation(const ChessBoardNode& node) {
+  __builtin_prefetch(&evalEntry(placementKey(node)));
+}
 
 int ChessBoardNode::evaluateDraw(int colour) {
   const u8* count = &pieceCount[colour * 7];
@@ -508,9 +530,10 @@ int ChessBoardNode::evaluate(int alpha, int beta, int lazyAllowed) {
 
   // 4-14. The positional terms from the evaluation table, or computed and
   //       kept there.
-  const u64 entry = evalEntry(hashKey);
+  const u64 key = placementKey(*this);
+  const u64 entry = evalEntry(key);
   const int stored = static_cast<int>(entry & EVAL_INDEX_MASK);
-  if ((entry & ~EVAL_INDEX_MASK) != evalTag(hashKey) || stored == 0)
+  if ((entry & ~EVAL_INDEX_MASK) != evalTag(key) || stored == 0)
     return evaluateAndKeep(*this, base);
   return fromSideToMove(*this, base + stored - EVAL_SCORE_OFFSET);
 }

@@ -20,9 +20,10 @@ const i32 EVAL_QUEEN_ON_7TH = 10;
 const i32 EVAL_EARLY_QUEEN_MOVE = 20;    // queen off its start square in the opening
 const i32 EVAL_KING_SAFETY_ATTACK = 10;  // per attacked square next to the king
 
-// Starts loading the evaluation table's entry of a position key, for an
+// Starts loading the evaluation table's entry of a position, for an
 // evaluation that is near.
-void prefetchEvaluation(u64 key);
+class ChessBoardNode;
+void prefetchEvaluation(const ChessBoardNode& node);
 
 // The lazy exit returns the material and piece-square score when it lies
 // more than this far outside the window.

@@ -233,7 +233,7 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       if (depth >= 2 * ONE_PLY)
         prefetchSlot(node.hashTable, node.hashKey);
       else
-        prefetchEvaluation(node.hashKey);
+        prefetchEvaluation(node);
       const int givesCheck =
           mayCheck ? node.isAttacked(node.kingSquare[node.sideToMove], node.opponent) : 0;
       ChessMoveUndo& child = node.undoStack[node.undoCount];
@@ -360,7 +360,7 @@ int ChessBoard::alphabeta_quiescent(int ply, int alpha, int beta, int exact) {
     if (!checkSearchTime()) return 0;
     if (node.makeMove(m)) {
       // The child's first step is its evaluation.
-      prefetchEvaluation(node.hashKey);
+      prefetchEvaluation(node);
       int score = 0;
       if (checkSearchTime()) score = -alphabeta_quiescent(ply + 1, -beta, -best, exact);
       node.unMakeMove(m);

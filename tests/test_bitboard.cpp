@@ -38,6 +38,22 @@ TEST(BoardTables, SliderLookupsEqualRayWalksForEverySubsetOfEveryMask) {
   EXPECT_EQ(popCount(queenAttacks(27, 0)), 27u);  // d4 on an empty board
 }
 
+// The line of a direction through a square holds exactly the squares that
+// stand in that direction from it (and on a file or rank the square itself).
+TEST(BoardTables, LinesHoldTheSquaresOfTheirDirection) {
+  initBitBoards();
+  for (unsigned a = 0; a < 64; a++) {
+    EXPECT_EQ(lineThrough(a, 0), 0u) << a;
+    for (unsigned d = 1; d <= 4; d++) {
+      u64 inDirection = 0;
+      for (unsigned b = 0; b < 64; b++)
+        if (direction[a][b] == d) inDirection |= 1ULL << b;
+      const u64 self = d <= 2 ? 1ULL << a : 0;
+      EXPECT_EQ(lineThrough(a, d), inDirection | self) << a << " direction " << d;
+    }
+  }
+}
+
 TEST(BoardTables, RebuildingLeavesEveryTableUnchanged) {
   initBitBoards();
   const std::vector<u64> rook(magicTableRook, magicTableRook + 102400);
