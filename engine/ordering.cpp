@@ -30,15 +30,22 @@ const int SEE_MAX_GAINS = 66;
 // key moves, to the start of the next run; the others stay where they are.
 // One pass from the end finds those run starts and moves them, and an entry
 // that stays at the end of the list (a quiet move after the captures) costs
-// one comparison.
+// one comparison. The start of the last run, that of the lowest key, is
+// kept, so that the pass begins there: the quiet moves without history
+// make a long last run, which every later move with a history would walk.
 inline void exchangeSort(ChessMoveSort* list, unsigned int count) {
+  unsigned int lastRun = 0;
   for (unsigned int j = 1; j < count; ++j) {
     const ChessMoveSort entry = list[j];
-    if (list[j - 1].score >= entry.score) continue;
-    // Walk down the entries of lower key; `next` is where the start of the
-    // run being walked will go.
+    if (list[j - 1].score >= entry.score) {
+      if (list[j - 1].score != entry.score) lastRun = j;
+      continue;
+    }
+    // Walk down the entries of lower key from the last run's start; `next`
+    // is where the start of the run being walked will go. The last run's
+    // first entry goes to j, so that run then begins one place later.
     unsigned int next = j;
-    unsigned int i = j - 1;
+    unsigned int i = lastRun++;
     while (i > 0 && list[i - 1].score < entry.score) {
       if (list[i - 1].score != list[i].score) {
         list[next] = list[i];
