@@ -119,14 +119,6 @@ struct PawnFiles {
 // Every square of the files of a set of file bits.
 EVAL_INLINE u64 fileSquares(unsigned files) { return files * bbFile[0]; }
 
-// The squares the pawns of colour c attack.
-EVAL_INLINE u64 pawnAttacks(const ChessBoardNode& node, unsigned c) {
-  const u64 pawns = node.bbPiece[c * 7 + PAWN];
-  const u64 fileA = bbFile[0], fileH = bbFile[7];
-  return c == WHITE ? ((pawns & ~fileA) << 7) | ((pawns & ~fileH) << 9)
-                    : ((pawns & ~fileA) >> 9) | ((pawns & ~fileH) >> 7);
-}
-
 // Squares attacked by each kind of piece of each colour, filled term by
 // term: the safe squares of a piece are those no lesser enemy piece attacks.
 struct PieceAttacks {
@@ -207,6 +199,12 @@ EVAL_INLINE u64 fillAhead(unsigned c, u64 set) {
 // The squares one file to the left and one to the right of a set.
 EVAL_INLINE u64 besideFiles(u64 set) {
   return ((set & ~bbFile[0]) >> 1) | ((set & ~bbFile[7]) << 1);
+}
+
+// The squares the pawns of colour c attack: those beside them, one rank
+// ahead.
+EVAL_INLINE u64 pawnAttacks(const ChessBoardNode& node, unsigned c) {
+  return ahead(c, besideFiles(node.bbPiece[c * 7 + PAWN]));
 }
 
 // The pawn-only terms of colour c, all pawns at once, in the terms of the
