@@ -492,7 +492,9 @@ EVAL_INLINE int fromSideToMove(const ChessBoardNode& node, int total) {
 }  // namespace
 
 void prefetchEvaluation(const ChessBoardNode& node) {
+  // Both at once, so that their waits for memory overlap.
   __builtin_prefetch(&evalEntry(placementKey(node)));
+  __builtin_prefetch(&pawnEntry(node));
 }
 
 int ChessBoardNode::evaluateDraw(int colour) {

@@ -20,8 +20,8 @@ const i32 EVAL_QUEEN_ON_7TH = 10;
 const i32 EVAL_EARLY_QUEEN_MOVE = 20;    // queen off its start square in the opening
 const i32 EVAL_KING_SAFETY_ATTACK = 10;  // per attacked square next to the king
 
-// Starts loading the evaluation table's entry of a position, for an
-// evaluation that is near.
+// Starts loading the evaluation table's entry of a position and its pawn
+// table entry, for an evaluation that is near.
 class ChessBoardNode;
 void prefetchEvaluation(const ChessBoardNode& node);
 

@@ -24,6 +24,18 @@ inline void prefetchSlot(const HashTable& table, u64 key) {
   if (table.table) __builtin_prefetch(&table.table[key & table.modulo]);
 }
 
+// Moves whose table slots are loaded together, ahead of their turn.
+const unsigned PREFETCH_BATCH = 16;
+
+// The index of the earliest move with the highest key in list[first ..
+// count - 1], first being the best so far.
+inline unsigned highestKey(const ChessMoveSort* list, unsigned first, unsigned count) {
+  for (unsigned i = first + 1; i < count; ++i) {
+    if (list[i].score > list[first].score) first = i;
+  }
+  return first;
+}
+
 }  // namespace
 
 int ChessBoard::calcMateValue(int score) {
@@ -155,30 +167,56 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
   //     the moves with the highest key. Most cut-offs come from that move,
   //     so it is taken before the list is sorted (in full, to the same
   //     order), which happens only when a second move is needed.
-  //     The table move tops every other key (KEY_HASH_MOVE) while no
-  //     history counter can lift a quiet move's key to it; out of check, and
-  //     when the full list surely holds it (and has room for every move),
-  //     it is that first move, and is searched before the list is even
-  //     generated. The list then comes only with the second move, ordered
-  //     by the history counters as they stood before the table move's search
-  //     (a mark of the journal), so that the order is the same.
+  //     Out of check, and when the full list surely has room for every
+  //     move, part of the list can wait for the second move too:
+  //     - all of it, when the table move is in the list: it tops every other
+  //       key (KEY_HASH_MOVE) while no history counter can lift a quiet
+  //       move's key to it;
+  //     - the quiet moves, without a table move, when the best capture's
+  //       key is above every key a quiet move can have (the killers', the
+  //       mate killer's when that is a quiet move, and the history keys up
+  //       to the highest counter). The captures come first in the full list,
+  //       so that capture is its first move.
+  //     What waits is generated with the second move, and ordered by the
+  //     history counters as they stood before the first move's search (a
+  //     mark of the journal), so that the order is the same.
   ChessMoveSort* list = plyMoveList[ply].moves;
-  unsigned count, firstMove = 0;
-  const bool listLater = hashMove && !inCheck &&
-                         historyJournal.highest < static_cast<u32>(KEY_HASH_MOVE - KEY_QUIET) &&
-                         node.fullListFits() && node.validMove(hashMove);
+  unsigned count, captures = 0, firstMove = 0;
+  enum { REST_NONE, REST_ALL, REST_QUIET } rest = REST_NONE;
   HistoryMark mark(historyJournal);
-  if (listLater) {
+  const bool fullList = !inCheck && node.fullListFits();
+  if (hashMove && fullList &&
+      historyJournal.highest < static_cast<u32>(KEY_HASH_MOVE - KEY_QUIET) &&
+      node.validMove(hashMove)) {
+    rest = REST_ALL;
     // The node state as the generation of the full list sets it.
     node.nodeState = NODE_NORMAL;
     // The table move, and the rest of the list once it is generated.
     list[0] = {hashMove, KEY_HASH_MOVE};
     count = 2;
-  } else {
+  } else if (hashMove || !fullList) {
     node.generateMoves(list, &count, inCheck);
     scoreMoves(list, count, hashMove, ply);
-    for (unsigned i = 1; i < count; ++i) {
-      if (list[i].score > list[firstMove].score) firstMove = i;
+    firstMove = highestKey(list, 0, count);
+  } else {
+    // The full list in two parts, as generateMoves builds it.
+    node.nodeState = NODE_NORMAL;
+    node.generateMovesC(list, &captures);
+    scoreMoves(list, captures, 0, ply);
+    firstMove = highestKey(list, 0, captures);
+    const ChessMove mate = mateKiller[ply];
+    const int top = captures ? list[firstMove].score : 0;
+    if (top >= KEY_GOOD_CAPTURE && (!mate || !isQuietMove(mate)) &&
+        historyJournal.highest < static_cast<u32>(top - KEY_QUIET)) {
+      rest = REST_QUIET;
+      // A lone capture still leads to the quiet moves.
+      count = captures < 2 ? 2 : captures;
+    } else {
+      unsigned quiet = 0;
+      node.generateMovesNC(list + captures, &quiet);
+      scoreMoves(list + captures, quiet, 0, ply);
+      count = captures + quiet;
+      firstMove = highestKey(list, firstMove, count);
     }
   }
 
@@ -191,13 +229,22 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
     if (stopSearch) return 0;
     for (unsigned i = 0; i < count; ++i) {
       if (i == 1) {
-        if (listLater) {
+        if (rest != REST_NONE) {
           // The list, ordered by the counters as they stood before the
-          // table move's search; the node state as that search left it.
+          // first move's search; the node state as that search left it.
+          // The quiet moves go behind the captures (the room is there, as
+          // the full list fits).
           const u8 state = node.nodeState;
           mark.exchange(&historyTable[0][0][0]);
-          node.generateMoves(list, &count, inCheck);
-          scoreMoves(list, count, hashMove, ply);
+          if (rest == REST_ALL) {
+            node.generateMoves(list, &count, inCheck);
+            scoreMoves(list, count, hashMove, ply);
+          } else {
+            unsigned quiet = 0;
+            node.generateMovesNC(list + captures, &quiet);
+            scoreMoves(list + captures, quiet, 0, ply);
+            count = captures + quiet;
+          }
           mark.exchange(&historyTable[0][0][0]);
           mark.close();
           node.nodeState = state;
@@ -207,11 +254,19 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       }
       const ChessMove m = list[i == 0 ? firstMove : i].move;
       const int key = list[i == 0 ? firstMove : i].score;
-      // Past the first move a node mostly searches its moves in turn: the
-      // table slot of the next move's position is loaded while this one's
-      // subtree is searched, so that its probe finds it in the cache.
-      if (i >= 1 && i + 1 < count && depth >= 2 * ONE_PLY)
-        prefetchSlot(node.hashTable, node.keyAfter(list[i + 1].move));
+      // Past the first move a node mostly searches its moves in turn, so
+      // the table slots of the positions of the next PREFETCH_BATCH moves
+      // are loaded together: a load that misses the cache holds up the
+      // processor for most of its time here, and loads started together
+      // wait for memory at once. Quiet moves that futility passes over are
+      // left out, as their positions are seldom searched.
+      if (i >= 1 && (i - 1) % PREFETCH_BATCH == 0 && depth >= 2 * ONE_PLY) {
+        const unsigned end = i + PREFETCH_BATCH < count ? i + PREFETCH_BATCH : count;
+        for (unsigned j = i; j < end; ++j) {
+          if (!(futility && isQuietMove(list[j].move)))
+            prefetchSlot(node.hashTable, node.keyAfter(list[j].move));
+        }
+      }
       if (!checkSearchTime()) return 0;
       // The attack tests of legality and check only where a cheap look at
       // the lines through the kings leaves them open.
@@ -255,7 +310,7 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
       if (movesSearched == 0) {
         // The first move gets the full window.
         child.nodeType = static_cast<u8>(childType);
-        if (listLater && i == 0) mark.open();
+        if (rest != REST_NONE && i == 0) mark.open();
         score =
             searchChild(newDepth, best, beta, (givesCheck || childType == PV_NODE) ? 1 : 0, 1, ply);
       } else {
