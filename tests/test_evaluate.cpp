@@ -153,6 +153,27 @@ TEST(Evaluate, SingleTerms) {
   EXPECT_EQ(evaluateFen(*board, "rq4k1/ppp2ppp/8/8/8/8/PPP1PP1P/RQ4K1 w - - 0 1"), intact - 170);
 }
 
+// A rook on a file without pawns, with enemy pawns only, and with an own
+// pawn. The white rook on a1 is boxed in by its knights, so that its
+// mobility stays 0 whatever the a-file holds; a pawn moves between the a-
+// and h-files on the seventh rank, where its square value, structure (passed
+// and isolated) and king distances are the same on either file (kings on e1
+// and e3). Only the rook's file term differs.
+TEST(Evaluate, RookFiles) {
+  auto board = newTestBoard();
+  const int halfOpen = evaluateFen(*board, "8/p7/8/8/8/4k3/N7/RN2K3 w - - 0 1");
+  const int open = evaluateFen(*board, "8/7p/8/8/8/4k3/N7/RN2K3 w - - 0 1");
+  EXPECT_EQ(open - halfOpen, EVAL_ROOK_OPEN_FILE - EVAL_ROOK_SEMI_OPEN_FILE);
+  // With a white pawn on the other file: the a-file closed by it, or half
+  // open to the black pawn.
+  const int closed = evaluateFen(*board, "8/P6p/8/8/8/4k3/N7/RN2K3 w - - 0 1");
+  const int enemyOnly = evaluateFen(*board, "8/p6P/8/8/8/4k3/N7/RN2K3 w - - 0 1");
+  EXPECT_EQ(enemyOnly - closed, EVAL_ROOK_SEMI_OPEN_FILE);
+  // The same seen from Black, with colours mirrored.
+  EXPECT_EQ(evaluateFen(*board, "rn2k3/n7/4K3/8/8/8/7P/8 b - - 0 1"), open);
+  EXPECT_EQ(evaluateFen(*board, "rn2k3/n7/4K3/8/8/8/P7/8 b - - 0 1"), halfOpen);
+}
+
 // King and pawn against king: base 150, full value 234; the exit bound is
 // 299.
 TEST(Evaluate, LazyExitBounds) {
