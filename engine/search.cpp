@@ -184,10 +184,23 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
   unsigned count, captures = 0, firstMove = 0;
   enum { REST_NONE, REST_ALL, REST_QUIET } rest = REST_NONE;
   HistoryMark mark(historyJournal);
+  // Every key a quiet move can have lies below `key`: the killers' (the
+  // first killer's is the highest), a quiet mate killer's, and the history
+  // keys up to the highest counter.
+  auto quietKeysBelow = [&](int key) {
+    const ChessMove mate = mateKiller[ply];
+    return KEY_KILLER1 < key && (KEY_MATE_KILLER < key || !mate || !isQuietMove(mate)) &&
+           historyJournal.highest < static_cast<u32>(key - KEY_QUIET);
+  };
+  // The quiet moves behind the captures, with their keys.
+  auto appendQuietMoves = [&]() {
+    unsigned quiet = 0;
+    node.generateMovesNC(list + captures, &quiet);
+    scoreMoves(list + captures, quiet, 0, ply);
+    count = captures + quiet;
+  };
   const bool fullList = !inCheck && node.fullListFits();
-  if (hashMove && fullList &&
-      historyJournal.highest < static_cast<u32>(KEY_HASH_MOVE - KEY_QUIET) &&
-      node.validMove(hashMove)) {
+  if (hashMove && fullList && quietKeysBelow(KEY_HASH_MOVE) && node.validMove(hashMove)) {
     rest = REST_ALL;
     // The node state as the generation of the full list sets it.
     node.nodeState = NODE_NORMAL;
@@ -204,18 +217,12 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
     node.generateMovesC(list, &captures);
     scoreMoves(list, captures, 0, ply);
     firstMove = highestKey(list, 0, captures);
-    const ChessMove mate = mateKiller[ply];
-    const int top = captures ? list[firstMove].score : 0;
-    if (top >= KEY_GOOD_CAPTURE && (!mate || !isQuietMove(mate)) &&
-        historyJournal.highest < static_cast<u32>(top - KEY_QUIET)) {
+    if (captures && quietKeysBelow(list[firstMove].score)) {
       rest = REST_QUIET;
       // A lone capture still leads to the quiet moves.
       count = captures < 2 ? 2 : captures;
     } else {
-      unsigned quiet = 0;
-      node.generateMovesNC(list + captures, &quiet);
-      scoreMoves(list + captures, quiet, 0, ply);
-      count = captures + quiet;
+      appendQuietMoves();
       firstMove = highestKey(list, firstMove, count);
     }
   }
@@ -240,10 +247,7 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
             node.generateMoves(list, &count, inCheck);
             scoreMoves(list, count, hashMove, ply);
           } else {
-            unsigned quiet = 0;
-            node.generateMovesNC(list + captures, &quiet);
-            scoreMoves(list + captures, quiet, 0, ply);
-            count = captures + quiet;
+            appendQuietMoves();
           }
           mark.exchange(&historyTable[0][0][0]);
           mark.close();
