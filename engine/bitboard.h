@@ -76,8 +76,8 @@ struct MagicSquare {
 };
 extern MagicSquare magicRook[64];
 extern MagicSquare magicBishop[64];
-extern u64 magicTableRook[102400];
-extern u64 magicTableBishop[5248];
+extern u64 (&magicTableRook)[102400];
+extern u64 (&magicTableBishop)[5248];
 
 void initBitBoards();
 void createMagicTable();

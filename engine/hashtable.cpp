@@ -9,17 +9,16 @@
 
 #include <sys/mman.h>
 
+#include "engine/hugepage.h"
 #include "engine/log.h"
 
 namespace {
 
 // The table is mapped straight from the kernel, on a 2 MB boundary when it
 // is that large (every table size is a multiple of 2 MB), and offered for
-// transparent huge pages: the probes of a search land all over the table,
-// and with 4 KB pages nearly every one of them also misses the address
-// translation cache. Fresh pages read as zero and are only backed by memory
-// once written, so a large table costs nothing until the search fills it.
-const size_t HUGE_PAGE_BYTES = (size_t)2 << 20;
+// huge pages: the probes of a search land all over the table. Fresh pages
+// read as zero and are only backed by memory once written, so a large table
+// costs nothing until the search fills it.
 // But the kernel zeroes a huge page, 2 MB, at its first write, and the
 // first probes of a search scatter over the whole table: a large table in
 // huge pages would be zeroed almost whole within the first think's first
@@ -47,10 +46,7 @@ HashTableNode* mapEntries(u32 entries) {
   const uintptr_t tail = aligned + bytes, end = start + reserved;
   if (end > tail) munmap((void*)tail, end - tail);
   if (bytes <= HUGE_PAGE_TABLE_MAX) {
-#ifdef MADV_HUGEPAGE
-    // A hint: the table works without it.
-    madvise((void*)aligned, bytes, MADV_HUGEPAGE);
-#endif
+    adviseHugePages((void*)aligned, bytes);
     // Such a table is backed at once, a write of zero per huge page, so
     // that the system zeroes its pages here rather than in the first
     // search's first probes.
