@@ -192,6 +192,11 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
     return KEY_KILLER1 < key && (KEY_MATE_KILLER < key || !mate || !isQuietMove(mate)) &&
            historyJournal.highest < static_cast<u32>(key - KEY_QUIET);
   };
+  // The full list, with its keys.
+  auto generateFullList = [&]() {
+    node.generateMoves(list, &count, inCheck);
+    scoreMoves(list, count, hashMove, ply);
+  };
   // The quiet moves behind the captures, with their keys.
   auto appendQuietMoves = [&]() {
     unsigned quiet = 0;
@@ -208,8 +213,7 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
     list[0] = {hashMove, KEY_HASH_MOVE};
     count = 2;
   } else if (hashMove || !fullList) {
-    node.generateMoves(list, &count, inCheck);
-    scoreMoves(list, count, hashMove, ply);
+    generateFullList();
     firstMove = highestKey(list, 0, count);
   } else {
     // The full list in two parts, as generateMoves builds it.
@@ -243,12 +247,10 @@ int ChessBoard::alphabeta(int depth, int alpha, int beta, int allowNull, int ply
           // the full list fits).
           const u8 state = node.nodeState;
           mark.exchange(&historyTable[0][0][0]);
-          if (rest == REST_ALL) {
-            node.generateMoves(list, &count, inCheck);
-            scoreMoves(list, count, hashMove, ply);
-          } else {
+          if (rest == REST_ALL)
+            generateFullList();
+          else
             appendQuietMoves();
-          }
           mark.exchange(&historyTable[0][0][0]);
           mark.close();
           node.nodeState = state;
