@@ -80,7 +80,7 @@ TEST(WinboardSession, PonderingSeesClocksAndMovesWrittenTogether) {
   // Five minutes for 40 moves, so a think spends seconds unless the
   // engine's own clock ("time") says otherwise: ten seconds for the first
   // move, enough for a line with an expected reply on a slow machine, then
-  // one second.
+  // four seconds.
   Session s;
   s.xboard();
   s.sendAll({"new", "hard", "nopost", "level 40 5 0", "time 1000", "otim 30000", "e2e4"});
@@ -91,12 +91,14 @@ TEST(WinboardSession, PonderingSeesClocksAndMovesWrittenTogether) {
   ASSERT_TRUE(r.legal(expected)) << hint;
 
   // 1. Ponder miss: clocks, a move other than the hint and a ping in one
-  //    write. The reply comes at once (one second left), then the pong.
+  //    write. The reply comes at once (four seconds left, a tenth of a
+  //    second for the move: still a line with an expected reply on a slow,
+  //    busy machine), then the pong.
   std::string other;
   for (const char* m : {"d2d4", "g1f3", "b1c3"})
     if (other.empty() && m != expected && r.legal(m)) other = m;
   auto start = Clock::now();
-  ASSERT_TRUE(s.child().write("time 100\notim 29000\n" + other + "\nping 5\n"));
+  ASSERT_TRUE(s.child().write("time 400\notim 29000\n" + other + "\nping 5\n"));
   Lines said;
   std::string reply = s.waitMove(scaled(20000), &said);
   EXPECT_LT(millisSince(start), 3000 * kSlowdown) << "\"time\" not seen";
