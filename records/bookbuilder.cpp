@@ -123,26 +123,35 @@ void addPairs(ChessOpeningBook& book, const ChessGameOpeningList& list,
   size_t keys = 0;
   for (size_t i = 0; i < pairs.size(); i++) keys += i == 0 || pairs[i].key != pairs[i - 1].key;
 
-  std::vector<ChessOpeningBookNode> nodes;
-  nodes.reserve(old.size() + keys);
+  // The merged book is written node after node, each with its moves side
+  // by side: an old node's moves, then the new ones of its key.
+  ChessOpeningBook merged;
+  merged.nodes.reserve(old.size() + keys);
+  merged.moves.reserve(book.moves.size() + pairs.size());
+  auto copyOld = [&](const ChessOpeningBookNode& node) {
+    merged.appendNode(node.key);
+    const ChessOpeningBookMove* entries = book.movesOf(node);
+    for (u32 i = 0; i < node.count; i++)
+      merged.addMove(merged.nodes.back(), entries[i].move, entries[i].games,
+                     entries[i].whitePercent, entries[i].blackPercent);
+  };
   size_t o = 0;
   for (size_t i = 0; i < pairs.size(); i++) {
     const u64 key = pairs[i].key;
     if (i == 0 || key != pairs[i - 1].key) {
-      while (o < old.size() && old[o].key < key) nodes.push_back(old[o++]);
-      if (o < old.size() && old[o].key == key) {
-        nodes.push_back(old[o++]);
-      } else {
-        nodes.push_back(ChessOpeningBookNode{});
-        nodes.back().key = key;
-      }
+      while (o < old.size() && old[o].key < key) copyOld(old[o++]);
+      if (o < old.size() && old[o].key == key)
+        copyOld(old[o++]);
+      else
+        merged.appendNode(key);
     }
     const ChessGameOpeningList::Entry& e = list.entries[pairs[i].order];
-    nodes.back().addMove(pairs[i].move, e.count, (u8)((u64)e.whiteWins * 100 / e.count),
-                         (u8)((u64)e.blackWins * 100 / e.count));
+    merged.addMove(merged.nodes.back(), pairs[i].move, e.count,
+                   (u8)((u64)e.whiteWins * 100 / e.count), (u8)((u64)e.blackWins * 100 / e.count));
   }
-  while (o < old.size()) nodes.push_back(old[o++]);
-  book.nodes.swap(nodes);
+  while (o < old.size()) copyOld(old[o++]);
+  book.nodes.swap(merged.nodes);
+  book.moves.swap(merged.moves);
 }
 
 }  // namespace

@@ -18,17 +18,14 @@ struct ChessOpeningBookMove {
   u8 blackPercent;  // black wins * 100 / games
 };
 
-// One book position: its key and up to 16 distinct moves.
-class ChessOpeningBookNode {
-public:
+// One book position: its key and where its moves stand in the book's move
+// array. A book of millions of positions with a move or two each is held
+// in about its file's size this way, where sixteen fixed slots a position
+// would take ten times as much.
+struct ChessOpeningBookNode {
   u64 key;
-  u32 count;
-  ChessOpeningBookMove moves[BOOK_MAX_MOVES];
-
-  // Adds a move unless the node already has it (result 1) or is full
-  // (result 0, the move is dropped).
-  int addMove(ChessMove move, unsigned int games, unsigned char whitePercent,
-              unsigned char blackPercent);
+  u32 first;  // index of its first move in ChessOpeningBook::moves
+  u32 count;  // its moves, 0 to 16, one after the other from first
 };
 
 class ChessOpeningBook {
@@ -36,17 +33,32 @@ public:
   // Book positions; findMove needs them in ascending order of key, which
   // save and load leave.
   std::vector<ChessOpeningBookNode> nodes;
+  // The moves of every position, those of one position side by side.
+  std::vector<ChessOpeningBookMove> moves;
 
+  // The moves of one of the book's nodes.
+  ChessOpeningBookMove* movesOf(const ChessOpeningBookNode& node) {
+    return moves.data() + node.first;
+  }
+  // Appends a node of the key without moves and returns it.
+  ChessOpeningBookNode& appendNode(unsigned long long key);
+  // Adds a move to one of the book's nodes unless the node already has it
+  // (result 1) or is full (result 0, the move is dropped).
+  int addMove(ChessOpeningBookNode& node, ChessMove move, unsigned int games,
+              unsigned char whitePercent, unsigned char blackPercent);
   // Adds one move to the node of the key, appending the node when missing.
   void addNode(unsigned long long key, ChessMove move, unsigned int games,
                unsigned char whitePercent, unsigned char blackPercent);
   // A weighted random book move for the position, or emptyMove.
   ChessMove findMove(unsigned long long key);
-  // 1 when the file was read; 0 when it is missing or not a sound book
-  // file, which leaves the book empty.
+  // 1 when the file was read; 0 when it is missing, not a sound book file
+  // or too large for memory, which leaves the book empty.
   int load(const std::string& fileName);
-  // 1 when the whole file was written and closed; 0 on any failure.
+  // 1 when the whole file was written; 0 on any failure, which leaves a
+  // file already there as it was.
   int save(const std::string& fileName);
+  // Empties the book, keeping its storage.
+  void clear();
   // First node with the key by a linear scan, or nullptr.
   ChessOpeningBookNode* findPosition(unsigned long long key);
   // The node with the key by binary search over the ordered nodes, or nullptr.

@@ -74,15 +74,25 @@ protected:
 }  // namespace
 
 TEST(Book, AddingMovesAndTheWeightedProbe) {
-  // A node keeps the first statistics of a move and at most 16 moves.
-  ChessOpeningBookNode node{};
-  EXPECT_EQ(node.addMove(ChessMove(5), 3, 40, 30), 1);
-  EXPECT_EQ(node.addMove(ChessMove(5), 8, 1, 2), 1);
+  // A node keeps the first statistics of a move and at most 16 moves, also
+  // when other nodes were added after it.
+  ChessOpeningBook nodeBook;
+  ChessOpeningBookNode& node = nodeBook.appendNode(KEY_LOW);
+  EXPECT_EQ(nodeBook.addMove(node, ChessMove(5), 3, 40, 30), 1);
+  EXPECT_EQ(nodeBook.addMove(node, ChessMove(5), 8, 1, 2), 1);
   ASSERT_EQ(node.count, 1u);
-  EXPECT_EQ(node.moves[0].games, 3u);
-  for (u32 m = 6; m < 21; m++) EXPECT_EQ(node.addMove(ChessMove(m), 1, 0, 0), 1);
-  EXPECT_EQ(node.addMove(ChessMove(99), 1, 0, 0), 0);
-  EXPECT_EQ(node.count, 16u);
+  EXPECT_EQ(nodeBook.movesOf(node)[0].games, 3u);
+  for (u32 m = 6; m < 21; m++) {
+    nodeBook.addNode(KEY_HIGH, ChessMove(m), 2, 0, 0);
+    EXPECT_EQ(nodeBook.addMove(nodeBook.nodes[0], ChessMove(m), 1, 0, 0), 1);
+  }
+  EXPECT_EQ(nodeBook.addMove(nodeBook.nodes[0], ChessMove(99), 1, 0, 0), 0);
+  ASSERT_EQ(nodeBook.nodes.size(), 2u);
+  for (u32 n = 0; n < 2; n++) {
+    ASSERT_EQ(nodeBook.nodes[n].count, 16u - n);
+    for (u32 i = 0; i < 16 - n; i++)
+      EXPECT_EQ(nodeBook.movesOf(nodeBook.nodes[n])[i].move, ChessMove(n ? 6 + i : 5 + i));
+  }
 
   // Keys added in ascending unsigned order, the largest with the top bit.
   ChessOpeningBook book;
@@ -136,8 +146,8 @@ TEST_F(BookFile, HandWrittenLayoutAndRoundTrips) {
   ASSERT_EQ(loaded.load(path), 1);
   ASSERT_EQ(loaded.nodes.size(), 2u);
   EXPECT_EQ(loaded.nodes[1].key, KEY_HIGH);
-  EXPECT_EQ(loaded.nodes[1].moves[0].games, 258u);
-  EXPECT_EQ(loaded.nodes[1].moves[0].blackPercent, 80);
+  EXPECT_EQ(loaded.movesOf(loaded.nodes[1])[0].games, 258u);
+  EXPECT_EQ(loaded.movesOf(loaded.nodes[1])[0].blackPercent, 80);
   EXPECT_EQ(loaded.findMove(KEY_LOW), ChessMove(0xABC));
   const ChessMove m = loaded.findMove(KEY_HIGH);
   EXPECT_TRUE(m == ChessMove(0x345678) || m == ChessMove(0x1234));
@@ -158,13 +168,13 @@ TEST_F(BookFile, HandWrittenLayoutAndRoundTrips) {
   for (u32 w = 1; w <= 4; w++) book.addNode(KEY_LOW, ChessMove(w), w == 3 ? 9 : 5, 0, 0);
   ASSERT_EQ(book.save(path), 1);
   const std::vector<u8> first = readBytes();
-  loaded.nodes.clear();
+  loaded.clear();
   ASSERT_EQ(loaded.load(path), 1);
   ASSERT_EQ(loaded.nodes.size(), book.nodes.size());
   const ChessOpeningBookNode* node = loaded.findPositionFast(KEY_LOW);
   ASSERT_NE(node, nullptr);
   const u32 order[4] = {3, 2, 1, 4};
-  for (u32 i = 0; i < 4; i++) EXPECT_EQ(node->moves[i].move, ChessMove(order[i]));
+  for (u32 i = 0; i < 4; i++) EXPECT_EQ(loaded.movesOf(*node)[i].move, ChessMove(order[i]));
   std::remove(path.c_str());
   ASSERT_EQ(loaded.save(path), 1);
   EXPECT_EQ(readBytes(), first);
@@ -190,7 +200,7 @@ TEST_F(BookFile, LoadMergesRepeatedKeysLikeAddingMoves) {
   EXPECT_EQ(book.nodes[0].key, 3u);
   EXPECT_EQ(book.nodes[1].key, 5u);
   ASSERT_EQ(book.nodes[1].count, 3u);
-  EXPECT_EQ(book.nodes[1].moves[2].move, ChessMove(4));
+  EXPECT_EQ(book.movesOf(book.nodes[1])[2].move, ChessMove(4));
   EXPECT_EQ(book.findMove(3), ChessMove(7));
   EXPECT_NE(book.findMove(5), ChessMove(0));
 }

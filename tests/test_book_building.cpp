@@ -190,7 +190,8 @@ TEST(BookBuilding, SameBookAsTheStepwiseBuild) {
   ASSERT_EQ(board->buildOpeningBook(pgn, dir.path + "/merged.bin", 6, 1), BOOK_BUILT);
   const ChessOpeningBookNode* node = board->openingBook.findPositionFast(start);
   ASSERT_TRUE(node && node->count > 1);
-  auto kept = std::find_if(node->moves, node->moves + node->count,
+  const ChessOpeningBookMove* entries = board->openingBook.movesOf(*node);
+  auto kept = std::find_if(entries, entries + node->count,
                            [&](const ChessOpeningBookMove& m) { return m.move == a3; });
   EXPECT_EQ(kept->games * 10000 + kept->whitePercent * 100 + kept->blackPercent, 70102u);
 }
@@ -234,8 +235,9 @@ TEST(BookBuilding, EcoCollectionOverUci) {
     const auto& [legal, path] = reached[node.key];
     std::set<std::string> inNode;
     for (u32 i = 0; i < node.count; i++) {
-      EXPECT_TRUE(legal.count(node.moves[i].move)) << path;
-      inNode.insert(coord(node.moves[i].move));
+      const ChessMove m = board->openingBook.movesOf(node)[i].move;
+      EXPECT_TRUE(legal.count(m)) << path;
+      inNode.insert(coord(m));
     }
     uci.sendAll(
         {"position startpos" + (path.empty() ? "" : " moves" + path), "go movetime 600000"});

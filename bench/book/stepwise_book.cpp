@@ -43,11 +43,10 @@ bool stepwiseBuildBook(const std::string& pgnFile, const std::string& bookFile, 
       auto found = nodeOf.find(key);
       if (found == nodeOf.end()) {
         found = nodeOf.emplace(key, book.nodes.size()).first;
-        book.nodes.push_back(ChessOpeningBookNode{});
-        book.nodes.back().key = key;
+        book.appendNode(key);
       }
-      book.nodes[found->second].addMove(move, o.count, (u8)((u64)o.whiteWins * 100 / o.count),
-                                        (u8)((u64)o.blackWins * 100 / o.count));
+      book.addMove(book.nodes[found->second], move, o.count, (u8)((u64)o.whiteWins * 100 / o.count),
+                   (u8)((u64)o.blackWins * 100 / o.count));
       board->buildLegalMoves();
     }
     for (size_t k = made.size(); k-- > 0;) node.unMakeMove(made[k]);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,6 +94,12 @@ bool isI386Program(const std::string& path) {
          header[4] == 1 && header[18] == 3 && header[19] == 0;
 }
 
+// Sets both the soft and the hard limit; async-signal-safe.
+bool limit(int resource, rlim_t bytes) {
+  const struct rlimit value = {bytes, bytes};
+  return ::setrlimit(resource, &value) == 0;
+}
+
 // The command that starts `program`. Where the build names an emulator (a
 // machine whose kernel does not run 32-bit x86 programs), a 32-bit program
 // starts through it, by its real path: "/proc/self/exe" would name the
@@ -131,6 +138,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   for (auto& s : argvStrings) argv.push_back(s.data());
   argv.push_back(nullptr);
   const char* workingDir = options.workingDir.empty() ? nullptr : options.workingDir.c_str();
+  const rlim_t dataLimit = options.dataLimit, fileSizeLimit = options.fileSizeLimit;
 
   int inPipe[2], outPipe[2], errPipe[2], execPipe[2];
   makePipe(inPipe);
@@ -163,6 +171,12 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     if (::dup2(inPipe[0], 0) < 0 || ::dup2(outPipe[1], 1) < 0 || ::dup2(errPipe[1], 2) < 0)
       err = errno;
     if (err == 0 && workingDir != nullptr && ::chdir(workingDir) != 0) err = errno;
+    if (err == 0 && dataLimit != 0 && !limit(RLIMIT_DATA, dataLimit)) err = errno;
+    if (err == 0 && fileSizeLimit != 0) {
+      sa.sa_handler = SIG_IGN;  // an ignored signal stays ignored across exec
+      ::sigaction(SIGXFSZ, &sa, nullptr);
+      if (!limit(RLIMIT_FSIZE, fileSizeLimit)) err = errno;
+    }
     if (err == 0) {
       ::execvp(argv[0], argv.data());
       err = errno;

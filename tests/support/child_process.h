@@ -57,6 +57,12 @@ struct ExitStatus {
 // Spawn options beyond the argument list.
 struct SpawnOptions {
   std::string workingDir;  // empty: the test's own working directory
+  // Limits of the child in bytes, 0 for none. The data limit bounds its
+  // heap and private memory (RLIMIT_DATA), so that an allocation beyond it
+  // fails; past the file-size limit a write fails with EFBIG (RLIMIT_FSIZE,
+  // with SIGXFSZ ignored so that the signal does not end the child).
+  unsigned long long dataLimit = 0;
+  unsigned long long fileSizeLimit = 0;
 };
 
 class ChildProcess {
