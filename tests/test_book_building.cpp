@@ -343,3 +343,32 @@ TEST(BookBuilding, ClockCommentsWrappedByPgnExtract) {
   EXPECT_EQ(games, (u32)std::count_if(lines.begin(), lines.end(),
                                       [&](const auto& l) { return (int)l.size() >= depth; }));
 }
+
+// A NUL byte in the move text separates two moves like a blank, and a
+// promotion letter written straight after the square (bxa8N, as older
+// collections write it) names the piece as "=N" does.
+TEST(BookBuilding, NulSeparatorAndPromotionLetterThroughTheTool) {
+  TempDir dir;
+  auto build = [&](const std::string& pgn, int depth, const std::string& name) {
+    const std::string book = dir.path + "/" + name + ".bin";
+    auto r = buildBookTool(dir.write(name + ".pgn", pgn), book, depth, 1);
+    EXPECT_EQ(r.status.code, 1) << r.err;
+    return TempDir::read(book);
+  };
+  const std::string nul = build(std::string("1. e4 \0 e5 2. Nf3\0Nc6 0-1\n", 26), 4, "nul");
+  EXPECT_EQ(nul.substr(8, 4), std::string("\4\0\0\0", 4));  // four positions
+  EXPECT_EQ(nul, build("1. e4 e5 2. Nf3 Nc6 0-1\n", 4, "blank"));
+
+  const std::string line = "1. e4 d5 2. exd5 c6 3. dxc6 Nf6 4. cxb7 Nbd7 5. bxa8";
+  const std::string knight = build(line + "N e5 *\n", 9, "knight");
+  EXPECT_EQ(knight, build(line + "=N e5 *\n", 9, "equals"));
+  EXPECT_NE(knight, build(line + " e5 *\n", 9, "queen"));
+  e2e::Session uci;
+  uci.handshake();
+  uci.sendAll({"setoption name Book File value " + dir.path + "/knight.bin",
+               "setoption name OwnBook value true",
+               "position startpos moves e2e4 d7d5 e4d5 c7c6 d5c6 g8f6 c6b7 b8d7",
+               "go movetime 600000"});
+  EXPECT_EQ(uci.waitBestMove(e2e::scaled(20000)).bestmove, "b7a8n");
+  EXPECT_TRUE(e2e::endedCleanly(uci.quit()));
+}
