@@ -49,6 +49,13 @@ inline void putMarker(char* out, size_t* pos, ChessMove m) {
 inline bool isFileChar(char c) { return c >= 'a' && c <= 'h'; }
 inline bool isRankChar(char c) { return c >= '1' && c <= '8'; }
 
+// Piece code of an upper-case piece letter (N, B, R, Q or K); 0 for any
+// other character.
+inline unsigned pieceOfLetter(char c) {
+  const char* at = c ? strchr(PieceName + KNIGHT, c) : nullptr;
+  return at ? (unsigned)(at - PieceName) : 0;
+}
+
 }  // namespace
 
 void ChessMove::text(char* out) const {
@@ -136,32 +143,13 @@ int ChessBoard::createMove(char* text, ChessMove& move) {
   } else {
     // 3. The moving piece: a piece letter, or the file of a pawn.
     size_t p = 0;
-    switch (text[0]) {
-      case 'N':
-        piece = KNIGHT;
-        p = 1;
-        break;
-      case 'B':
-        piece = BISHOP;
-        p = 1;
-        break;
-      case 'R':
-        piece = ROOK;
-        p = 1;
-        break;
-      case 'Q':
-        piece = QUEEN;
-        p = 1;
-        break;
-      case 'K':
-        piece = KING;
-        p = 1;
-        break;
-      default:
-        if (!isFileChar(text[0])) return 0;
-        piece = PAWN;
-        break;
-    }
+    piece = pieceOfLetter(text[0]);
+    if (piece)
+      p = 1;
+    else if (isFileChar(text[0]))
+      piece = PAWN;
+    else
+      return 0;
     // 4. A from square (both file and rank, as written when three pieces
     //    reach the target: Qh4e1), a from rank, or a from file followed by
     //    a file or a capture.
@@ -182,18 +170,17 @@ int ChessBoard::createMove(char* text, ChessMove& move) {
     if (!isFileChar(text[p]) || !isRankChar(text[p + 1])) return 0;
     toSquare = (unsigned)(text[p] - 'a') + 8u * (unsigned)(text[p + 1] - '1');
     p += 2;
-    // The promotion piece: named after "=", a queen when a pawn reaches the
-    // last rank without one; other moves promote nothing.
+    // The promotion piece: the letter after "=", or straight after the
+    // target square as older collections write it (bxa8N); a queen when a
+    // pawn reaches the last rank with no letter. Other moves promote
+    // nothing, and a letter after them is ignored like any suffix.
+    const bool lastRank = piece == PAWN && (toSquare >> 3) == (side == WHITE ? 7u : 0u);
     if (text[p] == '=') {
-      switch (text[p + 1]) {
-        case 'N': promotion = KNIGHT; break;
-        case 'B': promotion = BISHOP; break;
-        case 'R': promotion = ROOK; break;
-        case 'Q': promotion = QUEEN; break;
-        default: return 0;
-      }
-    } else if (piece == PAWN && (toSquare >> 3) == (side == WHITE ? 7u : 0u)) {
-      promotion = QUEEN;
+      promotion = (int)pieceOfLetter(text[p + 1]);
+      if (promotion == 0 || promotion == KING) return 0;
+    } else if (lastRank) {
+      const unsigned letter = pieceOfLetter(text[p]);
+      promotion = letter != 0 && letter != KING ? (int)letter : QUEEN;
     } else {
       promotion = 0;
     }

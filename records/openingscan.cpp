@@ -27,11 +27,18 @@ public:
 
   // Every character of the file, in order. Once a game's plies are
   // collected the rest of its line is skipped, and so is every line up to
-  // one that starts with "[", the next game's first tag.
+  // one that starts with "[" outside a brace comment, the next game's
+  // first tag: a comment wrapped over lines may start one of them with "["
+  // (a clock annotation, "{ [%clk 0:02:00] }"). Braces nest here as they
+  // do in move text.
   void feed(char c) {
     if (state != pgn::SKIP) {
       step(c);
-    } else if (lineStart && c == '[') {
+    } else if (c == '{') {
+      skippedComments++;
+    } else if (c == '}' && skippedComments > 0) {
+      skippedComments--;
+    } else if (lineStart && c == '[' && skippedComments == 0) {
       gameCount++;
       plies = 0;
       blackNext = false;
@@ -64,6 +71,7 @@ private:
   ChessGameOpening opening;  // the line of the game being read
   int plies = 0;             // plies of that game read so far
   bool lineStart = true;     // the next character starts a line
+  int skippedComments = 0;   // nesting of the brace comment being skipped
 };
 
 void OpeningScanner::moveRead(const char* text) {
@@ -78,6 +86,7 @@ void OpeningScanner::moveRead(const char* text) {
     list.addOpening(opening);
     clearOpening(opening);
     state = pgn::SKIP;
+    skippedComments = 0;
   }
 }
 

@@ -42,7 +42,8 @@ inline bool isResult(const char* text) {
 // Characters that open move text between games: a move number or a result.
 inline bool opensMoveText(char c) { return (c >= '0' && c <= '9') || c == '*'; }
 
-// A blank, carriage return or line feed ends a move-text token.
-inline bool endsToken(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+// A blank, carriage return, line feed or NUL byte ends a move-text token: a
+// NUL collected into the token would end its text there.
+inline bool endsToken(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\0'; }
 
 }  // namespace pgn

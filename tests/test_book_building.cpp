@@ -1,12 +1,18 @@
 // Opening-book building: the sequence list of the PGN scan, book bytes of
 // small collections written out by hand, the legality of every book move
-// of a real collection (played back over UCI), and the step-by-step build.
+// of a real collection (played back over UCI), the step-by-step build, and
+// the scan of move texts as other programs write them.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "bench/book/seeded_pgn.h"
 #include "bench/book/stepwise_book.h"
@@ -40,6 +46,45 @@ std::string scan(const std::string& pgn, int depth) {
 const std::string EXAMPLE =
     "[Result \"1-0\"]\n1. e4 e5 1-0\n[Result \"0-1\"]\n1. e4 e5 0-1\n[Result \"1-0\"]\n1. e4 c5 "
     "1-0\n";
+
+// The program's book-building tool run to its end.
+testsupport::CommandResult buildBookTool(const std::string& pgn, const std::string& book, int depth,
+                                         int count) {
+  return testsupport::runCommand({testsupport::programPath(), "-buildbook", pgn, book,
+                                  std::to_string(depth), std::to_string(count)},
+                                 std::chrono::seconds(120));
+}
+
+// The pgn-extract program (Debian puts it in /usr/games, which a test's
+// PATH may lack); empty when it is not installed.
+std::string pgnExtract() {
+  const char* path = getenv("PATH");
+  std::istringstream dirs(std::string(path ? path : "") + ":/usr/games");
+  for (std::string dir; std::getline(dirs, dir, ':');)
+    if (!dir.empty() && access((dir + "/pgn-extract").c_str(), X_OK) == 0)
+      return dir + "/pgn-extract";
+  return "";
+}
+
+// The main line of every game of a PGN text that holds no comments, NAGs
+// or variations: the tokens of its move text but the move numbers, up to
+// its result.
+std::vector<std::vector<std::string>> mainLines(const std::string& pgn) {
+  std::vector<std::vector<std::string>> games(1);
+  std::istringstream lines(pgn);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line[0] == '[') continue;
+    std::istringstream tokens(line);
+    for (std::string t; tokens >> t;) {
+      if (t == "1-0" || t == "0-1" || t == "1/2-1/2" || t == "*")
+        games.emplace_back();
+      else if (!isdigit((unsigned char)t[0]))
+        games.back().push_back(t);
+    }
+  }
+  games.pop_back();  // the one after the last result
+  return games;
+}
 
 }  // namespace
 
@@ -156,8 +201,7 @@ TEST(BookBuilding, BookBytesOfSmallCollections) {
   // exit 0 and one line on standard error.
   const std::string book = dir.path + "/tool.bin", games = dir.write("tool.pgn", EXAMPLE);
   auto tool = [&](const std::string& in, const std::string& out, int code, const std::string& err) {
-    auto r = testsupport::runCommand({testsupport::programPath(), "-buildbook", in, out, "2", "1"},
-                                     std::chrono::seconds(60));
+    auto r = buildBookTool(in, out, 2, 1);
     EXPECT_EQ(r.status.code, code) << in << " " << out;
     EXPECT_EQ(r.out + r.err, err);
   };
@@ -244,5 +288,89 @@ TEST(BookBuilding, EcoCollectionOverUci) {
     const e2e::Answer a = uci.waitBestMove(e2e::scaled(20000));
     EXPECT_TRUE(inNode.count(a.bestmove)) << path << " -> " << a.line;
   }
+  EXPECT_TRUE(e2e::endedCleanly(uci.quit()));
+}
+
+// Lichess games carry every move's clock in a comment; rewrapped at 75
+// columns by pgn-extract, hundreds of lines of their move text start with
+// "[%clk". Skipping the rest of a game must not take such a line for the
+// next game's first tag: the book is the one of the same games without
+// comments, and its start position counts every game once. The library
+// reads the same games and main lines as the file holds.
+TEST(BookBuilding, ClockCommentsWrappedByPgnExtract) {
+  const std::string extract = pgnExtract();
+  ASSERT_FALSE(extract.empty()) << "pgn-extract missing (Debian package pgn-extract)";
+  TempDir dir;
+  const std::string lichess = dir.path + "/lichess.pgn";
+  ASSERT_TRUE(bookbench::writeSeededPgn(lichess, 300, 40, 3, bookbench::MoveTextStyle::Clock));
+  auto rewrite = [&](std::vector<std::string> options, const std::string& name) {
+    options.insert(options.begin(), extract);
+    options.push_back(lichess);
+    auto r = testsupport::runCommand(options, std::chrono::seconds(60));
+    EXPECT_TRUE(r.status.success()) << r.status.describe() << r.err;
+    return dir.write(name, r.out);
+  };
+  const std::string wrapped = rewrite({"-s"}, "wrapped.pgn");
+  const std::string plain = rewrite({"-s", "-C", "-w100000"}, "plain.pgn");
+  std::istringstream wrappedLines(TempDir::read(wrapped));
+  int clockLines = 0;
+  for (std::string line; std::getline(wrappedLines, line);)
+    clockLines += line.rfind("[%clk", 0) == 0;
+  EXPECT_GT(clockLines, 300);
+  const std::vector<std::vector<std::string>> lines = mainLines(TempDir::read(plain));
+  ASSERT_EQ(lines.size(), 300u);
+
+  ChessGameLibrary library;
+  ASSERT_EQ(library.load(wrapped), 1);
+  ASSERT_EQ(library.gameList.size(), lines.size());
+  auto line = lines.begin();
+  for (const ChessGame* game : library.gameList) {
+    std::vector<std::string> moves;
+    for (const ChessGameMove& m : game->moves) moves.push_back(m.text);
+    EXPECT_EQ(moves, *line++);
+  }
+
+  const int depth = 12;
+  const std::string book = dir.path + "/wrapped.bin", reference = dir.path + "/plain.bin";
+  EXPECT_EQ(buildBookTool(wrapped, book, depth, 1).status.code, 1);
+  EXPECT_EQ(buildBookTool(plain, reference, depth, 1).status.code, 1);
+  EXPECT_TRUE(TempDir::read(book) == TempDir::read(reference)) << "the two books differ";
+  auto board = newTestBoard();
+  ASSERT_EQ(board->openingBook.load(book), 1);
+  const ChessOpeningBookNode* start =
+      board->openingBook.findPositionFast(board->currentNode.hashKey);
+  ASSERT_TRUE(start);
+  u32 games = 0;
+  for (u32 i = 0; i < start->count; i++) games += start->moves[i].games;
+  EXPECT_EQ(games, (u32)std::count_if(lines.begin(), lines.end(),
+                                      [&](const auto& l) { return (int)l.size() >= depth; }));
+}
+
+// A NUL byte in the move text separates two moves like a blank, and a
+// promotion letter written straight after the square (bxa8N, as older
+// collections write it) names the piece as "=N" does.
+TEST(BookBuilding, NulSeparatorAndPromotionLetterThroughTheTool) {
+  TempDir dir;
+  auto build = [&](const std::string& pgn, int depth, const std::string& name) {
+    const std::string book = dir.path + "/" + name + ".bin";
+    auto r = buildBookTool(dir.write(name + ".pgn", pgn), book, depth, 1);
+    EXPECT_EQ(r.status.code, 1) << r.err;
+    return TempDir::read(book);
+  };
+  const std::string nul = build(std::string("1. e4 \0 e5 2. Nf3\0Nc6 0-1\n", 26), 4, "nul");
+  EXPECT_EQ(nul.substr(8, 4), std::string("\4\0\0\0", 4));  // four positions
+  EXPECT_EQ(nul, build("1. e4 e5 2. Nf3 Nc6 0-1\n", 4, "blank"));
+
+  const std::string line = "1. e4 d5 2. exd5 c6 3. dxc6 Nf6 4. cxb7 Nbd7 5. bxa8";
+  const std::string knight = build(line + "N e5 *\n", 9, "knight");
+  EXPECT_EQ(knight, build(line + "=N e5 *\n", 9, "equals"));
+  EXPECT_NE(knight, build(line + " e5 *\n", 9, "queen"));
+  e2e::Session uci;
+  uci.handshake();
+  uci.sendAll({"setoption name Book File value " + dir.path + "/knight.bin",
+               "setoption name OwnBook value true",
+               "position startpos moves e2e4 d7d5 e4d5 c7c6 d5c6 g8f6 c6b7 b8d7",
+               "go movetime 600000"});
+  EXPECT_EQ(uci.waitBestMove(e2e::scaled(20000)).bestmove, "b7a8n");
   EXPECT_TRUE(e2e::endedCleanly(uci.quit()));
 }

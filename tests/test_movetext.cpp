@@ -119,8 +119,13 @@ TEST(MoveText, ReadsShortAlgebraic) {
       {CAPTURE, "Nxe4", "c3e4"},
       {CAPTURE, "Nd5", "c3d5"},
       {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "exd6", "e5d6"},
-      // "=" and N, B, R or Q gives that piece; no "=" a queen.
+      // "=" and N, B, R or Q gives that piece, and so does the letter
+      // alone; no letter a queen. A letter after any other move is ignored.
       {PROMOTION, "e8=N", "e7e8n"},
+      {PROMOTION, "e8N", "e7e8n"},
+      {PROMOTION, "exd8R+", "e7d8r"},
+      {"4k3/8/8/8/8/8/1p6/R3K3 b - - 0 1", "bxa1B", "b2a1b"},
+      {START, "e4N", "e2e4"},
       {PROMOTION, "e8=B", "e7e8b"},
       {PROMOTION, "e8=R", "e7e8r"},
       {PROMOTION, "e8=Q+", "e7e8q"},

@@ -8,10 +8,13 @@
 using testsupport::TempDir;
 
 TEST(PgnLibrary, MainLineOfEachGame) {
+  using namespace std::string_literals;
   const std::string longToken = "1. " + std::string(5000, 'a') + " 1-0\n";
-  const char* cases[][2] = {
+  const std::string cases[][2] = {
       {"1. e4 e5 2. Nf3 Nc6 1-0\n", "[e4 e5 Nf3 Nc6]"},
       {"1.e4 e5 *\r\n\r\n1. d4\r\nd5 0-1\r\n1-0\n1/2-1/2\n", "[e4 e5][d4 d5][][]"},
+      // A NUL byte separates like a blank.
+      {"1. e4 \0 e5 2. Nf3\0Nc6 0-1\n"s, "[e4 e5 Nf3 Nc6]"},
       // "0-1" and "*" alone end their game, and so does a result at the
       // end of the file; a game without a result is dropped.
       {"0-1\n\n[Event \"b\"]\n1. d4 1-0\n", "[][d4]"},
@@ -29,7 +32,7 @@ TEST(PgnLibrary, MainLineOfEachGame) {
       {"{intro} (x) 1. e4{c} e5(1... c5) 2. Nf3!? 1-0{end}\n", "[e4 e5 Nf3!?]"},
       // Move texts are cut at 9 characters, any token at its buffer.
       {"1. exd8=Q+!!?? 1-0\n", "[exd8=Q+!!]"},
-      {longToken.c_str(), "[aaaaaaaaa]"},
+      {longToken, "[aaaaaaaaa]"},
   };
   for (const auto& c : cases) {
     TempDir dir;

@@ -22,9 +22,19 @@ u64 preference(u64 key, ChessMove move) {
   return x ^ (x >> 29);
 }
 
+// The mover's clock after a ply of a three-minute game, as h:mm:ss: two
+// seconds a move.
+std::string clockText(unsigned ply) {
+  const unsigned seconds = 180 - std::min(180u, 2 * (ply / 2 + 1));
+  char text[16];
+  snprintf(text, sizeof text, "0:%02u:%02u", seconds / 60, seconds % 60);
+  return text;
+}
+
 }  // namespace
 
-bool writeSeededPgn(const std::string& path, unsigned games, unsigned plies, unsigned seed) {
+bool writeSeededPgn(const std::string& path, unsigned games, unsigned plies, unsigned seed,
+                    MoveTextStyle style) {
   FILE* out = fopen(path.c_str(), "w");
   if (!out) return false;
   std::mt19937 rng(seed);
@@ -59,14 +69,19 @@ bool writeSeededPgn(const std::string& path, unsigned games, unsigned plies, uns
       if (!move) break;
       char san[12];
       move.textShort(san, board->legalMoves, board->legalMoveCount);
-      std::string word = (ply % 2 == 0 ? std::to_string(ply / 2 + 1) + ". " : "") + san;
-      if (text.size() - lineStart + word.size() > 78) {
-        text += "\n";
-        lineStart = text.size();
-      } else if (!text.empty()) {
-        text += " ";
+      if (style == MoveTextStyle::Clock) {
+        text += (ply == 0 ? "" : " ") + std::to_string(ply / 2 + 1) + (ply % 2 ? "... " : ". ") +
+                san + " { [%clk " + clockText(ply) + "] }";
+      } else {
+        std::string word = (ply % 2 == 0 ? std::to_string(ply / 2 + 1) + ". " : "") + san;
+        if (text.size() - lineStart + word.size() > 78) {
+          text += "\n";
+          lineStart = text.size();
+        } else if (!text.empty()) {
+          text += " ";
+        }
+        text += word;
       }
-      text += word;
     }
     fprintf(out, "[Event \"Seeded %u\"]\n[Site \"?\"]\n[Result \"%s\"]\n\n%s %s\n\n", g, result,
             text.c_str(), result);
