@@ -137,7 +137,7 @@ bench: build64
 	    echo "=== $$script ==="; \
 	    QUARVEL_BINARY=$(ROOT)/$(BUILD)/quarvel \
 	    QUARVEL_BENCH_BINARY=$(ROOT)/$(B64)/quarvel_bench \
-	    QUARVEL_DATA_DIR=$(ROOT)/../shared/data \
+	    QUARVEL_DATA_DIR=$(ROOT)/tests/data \
 	    bash $$script; \
 	done
 

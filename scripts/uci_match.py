@@ -594,8 +594,6 @@ def ensure_opponent(name):
 
 
 def read_openings(path, count, seed, skip=0):
-    if not path or not os.path.exists(path):
-        return [START_FEN]
     fens = []
     with open(path) as f:
         for line in f:
@@ -644,9 +642,9 @@ def main():
     parser.add_argument("--tc", default="10+0.1", help="base seconds + increment seconds")
     parser.add_argument("--ponder", action="store_true", help="Quarvel ponders")
     parser.add_argument("--max-plies", type=int, default=400, help="draw adjudication")
-    parser.add_argument("--openings", default=os.path.join(root, "..", "shared", "data",
+    parser.add_argument("--openings", default=os.path.join(root, "tests", "data",
                                                          "openings-6mov.epd"),
-                        help="EPD of start positions (default: the shared openings)")
+                        help="EPD of start positions (default: the openings of tests/data)")
     parser.add_argument("--seed", type=int, default=1, help="order of the openings")
     parser.add_argument("--skip", type=int, default=0,
                         help="start this many openings into that order (so that matches run "
@@ -674,6 +672,9 @@ def main():
         if program and not os.access(program, os.X_OK):
             print("no program at %s (build it with make)" % program)
             return 1
+    if not os.path.isfile(args.openings):
+        print("no openings file at %s" % args.openings)
+        return 1
 
     quarvel_argv = ([args.emulator] if args.emulator else []) + [args.quarvel]
     faults, totals = [], {"win": 0, "draw": 0, "loss": 0}

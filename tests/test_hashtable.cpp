@@ -59,14 +59,15 @@ TEST(HashTable, ProbeRules) {
     EXPECT_EQ(t->findNode(key, depth, -20, 20, move), depth == 8 || depth == 24 ? 500 : HASH_MISS);
     EXPECT_EQ(move, 1234u);
   }
-  // Bounds cut only on their side of the window, at the window's edge.
+  // Bounds cut only on their side of the window, at the window's edge: a
+  // bound scored on the edge cuts, one just inside it does not.
   const struct {
     int type, score, result;
-  } bounds[] = {{HASH_UPPER, -300, -20},
-                {HASH_UPPER, 10, HASH_MISS},
-                {HASH_LOWER, 300, 20},
-                {HASH_LOWER, 10, HASH_MISS},
-                {HASH_EXACT, -32000, -32000}};
+  } bounds[] = {
+      {HASH_UPPER, -300, -20},     {HASH_UPPER, -20, -20},      {HASH_UPPER, -19, HASH_MISS},
+      {HASH_UPPER, 10, HASH_MISS}, {HASH_LOWER, 300, 20},       {HASH_LOWER, 20, 20},
+      {HASH_LOWER, 19, HASH_MISS}, {HASH_LOWER, 10, HASH_MISS}, {HASH_EXACT, -32000, -32000},
+  };
   for (const auto& b : bounds) {
     t->addNode(key, 1, 16, b.type, b.score);
     EXPECT_EQ(t->findNode(key, 16, -20, 20, move), b.result) << b.type << " " << b.score;

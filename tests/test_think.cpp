@@ -283,6 +283,15 @@ TEST(Think, BookIsSkippedWhenItsMoveIsIllegalOrTheThinkMustNotEnd) {
   think(*board);
   EXPECT_EQ(board->lines.size(), 3u);
   expectPlayedMove(*board, *thinkBoard(START));
+  // Not while pondering: the ponder search goes on to the hit and plays
+  // its own move.
+  board = ponderingBoard(MODE_DEPTH, 3);
+  board->openingBook.addNode(board->currentNode.hashKey, findMove(board->currentNode, "g1f3"), 5, 0,
+                             0);
+  board->hitAtDepth = 2;
+  think(*board, 1);
+  EXPECT_EQ(board->lines.size(), 3u);
+  expectPlayedMove(*board, *ponderingBoard());
   // Not in infinite analysis, nor after 19 plies of game record.
   board = thinkBoard(START, MODE_INFINITE);
   board->openingBook.addNode(board->currentNode.hashKey, findMove(board->currentNode, "e2e4"), 5, 0,
