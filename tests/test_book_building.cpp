@@ -341,7 +341,7 @@ TEST(BookBuilding, ClockCommentsWrappedByPgnExtract) {
       board->openingBook.findPositionFast(board->currentNode.hashKey);
   ASSERT_TRUE(start);
   u32 games = 0;
-  for (u32 i = 0; i < start->count; i++) games += start->moves[i].games;
+  for (u32 i = 0; i < start->count; i++) games += board->openingBook.movesOf(*start)[i].games;
   EXPECT_EQ(games, (u32)std::count_if(lines.begin(), lines.end(),
                                       [&](const auto& l) { return (int)l.size() >= depth; }));
 }
