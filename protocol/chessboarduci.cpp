@@ -123,6 +123,9 @@ void printConsoleLine(ChessBoard& engine, int depth, int score, const PLine& pv,
     else
       printf("%2d +%.2f %s %8llu %.2f %s\n", depth, pawns, timeText, nodes, speed, pvText);
   }
+  // The line leaves at once, also when standard output is a pipe or a
+  // file, so that a long think shows its progress as the perft rows do.
+  fflush(stdout);
 }
 
 // The UCI "info" line of a finished iteration.

@@ -11,8 +11,10 @@ bool startsWith(const char* text, const char* prefix) {
 
 long long readNumber(const char* text) { return strtoll(text, nullptr, 10); }
 
-int readInt(const char* text) {
-  return static_cast<int>(clampNumber(readNumber(text), INT_MIN, INT_MAX));
+int readInt(const char* text) { return readIntWithin(text, INT_MIN, INT_MAX); }
+
+int readIntWithin(const char* text, int low, int high) {
+  return static_cast<int>(clampNumber(readNumber(text), low, high));
 }
 
 long long clampNumber(long long value, long long low, long long high) {

@@ -12,6 +12,10 @@ bool startsWith(const char* text, const char* prefix);
 long long readNumber(const char* text);
 // readNumber held to the int range, so that both builds read the same value.
 int readInt(const char* text);
+// readNumber held to low .. high before it is narrowed to an int: a number
+// beyond the range takes its nearer bound in both builds, never a wrapped
+// value.
+int readIntWithin(const char* text, int low, int high);
 
 // value held to low .. high.
 long long clampNumber(long long value, long long low, long long high);

@@ -1,5 +1,6 @@
 // Program entry: a command-line tool when the arguments name one, otherwise
 // the protocol engine, which reads commands until it is told to quit.
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "protocol/commandloop.h"
 #include "protocol/commandtext.h"
 #include "protocol/tools.h"
+#include "records/gamelibrary.h"
 
 static void printHelp(const char* wordSize) {
   printf("Quarvel %s (%s) by Yorin TASSEVAL\n", QUARVEL_VERSION, wordSize);
@@ -21,7 +23,14 @@ static void printHelp(const char* wordSize) {
   printf("Quarvel -buildbook <file.pgn> <file.bin> <depth> <count>\n");
 }
 
-// Runs the tool that the arguments name; false when they name none.
+// Runs the tool that the arguments name; false when they name none. Every
+// number is read in 64 bits and held to what its tool takes before it
+// becomes an int, so that no value wraps, in either build: seconds at most
+// MAX_TESTSUITE_SECONDS (a negative number still means the default 5), a
+// book depth 0 to OPENING_MAX_PLIES (a negative one reads no plies, as 0
+// does), a book count and a perft or divide depth to the int range (a count
+// above it is more games than any collection holds, and a depth beyond the
+// tool's range counts nothing).
 static bool runTool(int argc, char** argv, const char* wordSize, int* result) {
   const char* tool = argv[1];
   if (strcmp(tool, "-help") == 0) {
@@ -30,11 +39,13 @@ static bool runTool(int argc, char** argv, const char* wordSize, int* result) {
     return true;
   }
   if (strcmp(tool, "-testsuite") == 0 && (argc == 3 || argc == 4)) {
-    *result = cmdRunTestSuite(argv[2], argc == 4 ? readNumber(argv[3]) : 5);
+    *result = cmdRunTestSuite(
+        argv[2], argc == 4 ? readIntWithin(argv[3], INT_MIN, MAX_TESTSUITE_SECONDS) : 5);
     return true;
   }
   if (strcmp(tool, "-buildbook") == 0 && argc == 6) {
-    *result = cmdBuildBook(argv[2], argv[3], readNumber(argv[4]), readNumber(argv[5]));
+    *result = cmdBuildBook(argv[2], argv[3], readIntWithin(argv[4], 0, (int)OPENING_MAX_PLIES),
+                           readInt(argv[5]));
     return true;
   }
   bool withFen = argc == 5 && strcmp(argv[3], "-fen") == 0;

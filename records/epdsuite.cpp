@@ -18,23 +18,18 @@ const char* const DASHES_79 =
 const char* const DASHES_54 = "------------------------------------------------------";
 
 // One EPD position: the FEN text (up to and with the blank before "bm"),
-// the best-move field and the identifier. Each field can hold a whole line.
+// the best-move field and the identifier, each cut to its room.
 struct EpdPosition {
-  char fen[SUITE_LINE_SIZE];
-  char bestMoves[SUITE_LINE_SIZE];
-  char id[SUITE_LINE_SIZE];
+  char fen[SUITE_FIELD_SIZE];
+  char bestMoves[SUITE_FIELD_SIZE];
+  char id[SUITE_FIELD_SIZE];
 };
 
-// Copies [begin, end) into out.
-void copyRange(char* out, const char* begin, const char* end) {
-  memcpy(out, begin, (size_t)(end - begin));
-  out[end - begin] = '\0';
-}
-
-// Reads a line by position: FEN, blank, "bm", blank, the best moves, ";",
-// blank, "id", blank, the identifier in double quotes. False when the line
-// has no "bm" with a ";" after it. An identifier is empty when fewer than
-// six characters follow the ";", and runs to the line end when its closing
+// Reads a whole line, of any length, by position: FEN, blank, "bm", blank,
+// the best moves, ";", blank, "id", blank, the identifier in double
+// quotes; the rest of the line is ignored. False when the line has no "bm"
+// with a ";" after it. An identifier is empty when fewer than six
+// characters follow the ";", and runs to the line end when its closing
 // quote is missing.
 bool parseEpdLine(const char* line, EpdPosition& p) {
   const char* bm = strstr(line, "bm");
@@ -42,12 +37,12 @@ bool parseEpdLine(const char* line, EpdPosition& p) {
   const char* best = bm[2] ? bm + 3 : bm + 2;
   const char* semicolon = strchr(best, ';');
   if (!semicolon) return false;
-  copyRange(p.fen, line, bm);
-  copyRange(p.bestMoves, best, semicolon);
+  copySuiteField(p.fen, line, bm);
+  copySuiteField(p.bestMoves, best, semicolon);
   const char* id = strlen(semicolon) < 6 ? semicolon + strlen(semicolon) : semicolon + 6;
   const char* idEnd = strchr(id, '"');
   if (!idEnd) idEnd = id + strcspn(id, "\r\n");
-  copyRange(p.id, id, idEnd);
+  copySuiteField(p.id, id, idEnd);
   return true;
 }
 
@@ -139,7 +134,7 @@ TestSuiteScore ChessBoard::runEvalTestSuite(const std::string& epdFile) {
     }
     // Both scores from the side to move: equal for a symmetric evaluation.
     // A mirror that cannot be set up is a failure too.
-    char mirrored[SUITE_LINE_SIZE];
+    char mirrored[SUITE_FIELD_SIZE];  // as long as the FEN
     reverseFENPosition(p.fen, mirrored);
     const int original = currentNode.evaluate(-32000, 32000, 0);
     const bool symmetric =

@@ -20,9 +20,10 @@ TestSuiteScore ChessBoard::runPerftSuite(const std::string& perftFile) {
   Log::print(1, "Run perft testsuite : %s", perftFile.c_str());
   TestSuiteScore score;
   readSuiteLines(perftFile, score, [&](char* line) {
-    // 1. The line without its line end (LF, CRLF or none), split at every
-    //    ";": the FEN (with its trailing blank), then one field per depth,
-    //    each but the last losing the blank before its ";".
+    // 1. The whole line without its line end (LF, CRLF or none), split at
+    //    every ";": the FEN (with its trailing blank), then one field per
+    //    depth, each but the last losing the blank before its ";", and each
+    //    field cut to its room.
     Log::print("%s", line);
     line[strcspn(line, "\r\n")] = '\0';
     char* fields[MAX_SUITE_DEPTH + 1];
@@ -34,6 +35,8 @@ TestSuiteScore ChessBoard::runPerftSuite(const std::string& perftFile) {
       if (++depth > MAX_SUITE_DEPTH) break;
       fields[depth] = p + 1;
     }
+    for (int k = 0; k <= depth && k <= MAX_SUITE_DEPTH; k++)
+      if (strlen(fields[k]) >= SUITE_FIELD_SIZE) fields[k][SUITE_FIELD_SIZE - 1] = '\0';
     Log::print(DASHES_54);
     Log::print(8, "%s", fields[0]);
 

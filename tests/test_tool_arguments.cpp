@@ -1,0 +1,146 @@
+// Numbers of the tools' arguments beyond the int range: each is read in 64
+// bits and held to what its tool takes, the same in both builds, never
+// wrapped to a small value.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/slowdown.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+// A working directory whose quarvel.ini asks for a small table.
+struct ToolDir : TempDir {
+  ToolDir() { write("quarvel.ini", "[Engine]\nHash=4\n"); }
+  testsupport::SpawnOptions options() const {
+    testsupport::SpawnOptions o;
+    o.workingDir = path;
+    return o;
+  }
+};
+
+// The depth of a thinking line of the console form ("%2d", then the score
+// with its sign), 0 for any other line.
+int thinkingDepth(const std::string& line) {
+  int depth = 0;
+  char score[16];
+  if (sscanf(line.c_str(), "%d %15s", &depth, score) != 2) return 0;
+  return score[0] == '+' || score[0] == '-' ? depth : 0;
+}
+
+}  // namespace
+
+// Seconds beyond the int range are held to 2147, not wrapped. Wrapped,
+// 4294967296 and -4294967296 gave 0 s: the think stopped at its first clock
+// check, which comes after a fixed count of calls, before depth 4. Held,
+// the first keeps deepening and the second (negative) has the default 5 s,
+// so both show a line of depth 8. 4294967297 gave 1 s, and 2147483648 and
+// 99999999999999999999 (read as the largest 64-bit number) the default
+// 5 s: those runs had ended after 10 s, while a think of 2147 s still runs
+// then. Each think is killed once it has shown that.
+TEST(ToolArguments, TestSuiteSecondsAreHeldNotWrapped) {
+  ToolDir dir;
+  const std::string epd = dir.write(
+      "start.epd", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - bm e4; id \"start\";\n");
+  struct Case {
+    const char* seconds;
+    bool deepening;  // a line of depth 8, else still running after 10 s
+  };
+  const Case cases[] = {{"4294967296", true},
+                        {"-4294967296", true},
+                        {"4294967297", false},
+                        {"2147483648", false},
+                        {"99999999999999999999", false}};
+  // All the thinks run side by side.
+  std::vector<std::unique_ptr<testsupport::ChildProcess>> thinks;
+  for (const Case& c : cases)
+    thinks.emplace_back(new testsupport::ChildProcess(
+        testsupport::programPath(), {"-testsuite", epd, c.seconds}, dir.options()));
+  const auto start = std::chrono::steady_clock::now();
+  for (size_t i = 0; i < thinks.size(); i++) {
+    testsupport::ChildProcess& think = *thinks[i];
+    const Case& c = cases[i];
+    std::vector<std::string> seen;
+    bool shown;
+    if (c.deepening) {
+      shown = think
+                  .readUntil([](const std::string& l) { return thinkingDepth(l) >= 8; },
+                             std::chrono::seconds(60 * testsupport::kSlowdown), &seen)
+                  .has_value();
+      think.kill(SIGKILL);
+      think.wait(std::chrono::seconds(10));
+    } else {
+      // Killed at the deadline when it still runs.
+      const auto left = std::chrono::seconds(10) - (std::chrono::steady_clock::now() - start);
+      shown = think.wait(std::chrono::duration_cast<testsupport::Millis>(left)).timedOut;
+    }
+    std::string output;
+    for (const std::string& l : seen) output += l + "\n";
+    EXPECT_TRUE(shown) << c.seconds << " s: "
+                       << (c.deepening ? "no thinking line of depth 8" : "ended within 10 s")
+                       << "; the run showed:\n"
+                       << output << think.takeOutput();
+  }
+}
+
+// The depth and the count of the book builder: a depth beyond the range
+// builds the 32-ply book (wrapped, 4294967298 built at depth 2), a
+// negative one reads no plies (wrapped, -4294967294 gave 2); a count above
+// the int range retains nothing (wrapped, 4294967297 became 1), and so
+// does a negative one (wrapped, -4294967295 became 1).
+TEST(ToolArguments, BookDepthAndCountAreHeldNotWrapped) {
+  ToolDir dir;
+  // Morphy's opera game: 33 plies.
+  const std::string pgn = dir.write(
+      "opera.pgn",
+      "[Result \"1-0\"]\n1. e4 e5 2. Nf3 d6 3. d4 Bg4 4. dxe5 Bxf3 5. Qxf3 dxe5 6. Bc4 Nf6 7. "
+      "Qb3 Qe7 8. Nc3 c6 9. Bg5 b5 10. Nxb5 cxb5 11. Bxb5+ Nbd7 12. O-O-O Rd8 13. Rxd7 Rxd7 14. "
+      "Rd1 Qe6 15. Bxd7+ Nxd7 16. Qb8+ Nxb8 17. Rd8# 1-0\n");
+  int books = 0;
+  auto build = [&](const char* depth, const char* count) {
+    const std::string book = dir.path + "/book" + std::to_string(books++) + ".bin";
+    auto r = testsupport::runCommand(
+        {testsupport::programPath(), "-buildbook", pgn, book, depth, count},
+        std::chrono::seconds(60 * testsupport::kSlowdown), std::string(), dir.options());
+    EXPECT_EQ(r.status.code, 1) << depth << " " << count << ": " << r.status.describe();
+    EXPECT_EQ(r.out + r.err, "") << depth << " " << count;
+    return TempDir::read(book);
+  };
+  const std::string deepest = build("32", "1"), twoPlies = build("2", "1"),
+                    noPlies = build("0", "1"), nothingRetained = build("32", "-1");
+  EXPECT_GT(deepest.size(), twoPlies.size());
+  EXPECT_GT(twoPlies.size(), noPlies.size());
+  EXPECT_EQ(noPlies, nothingRetained);
+  EXPECT_EQ(build("33", "1"), deepest);
+  EXPECT_EQ(build("4294967298", "1"), deepest);
+  EXPECT_EQ(build("99999999999999999999", "1"), deepest);
+  EXPECT_EQ(build("-4294967294", "1"), noPlies);
+  EXPECT_EQ(build("32", "4294967297"), nothingRetained);
+  EXPECT_EQ(build("32", "99999999999999999999"), nothingRetained);
+  EXPECT_EQ(build("32", "-4294967295"), nothingRetained);
+  EXPECT_EQ(build("2", "2147483647"), nothingRetained);
+}
+
+// A perft or divide depth beyond the int range counts nothing, as any depth
+// beyond the tools' range does (never depth 1 or 2 from a wrap).
+TEST(ToolArguments, PerftAndDivideDepthsAreHeldNotWrapped) {
+  ToolDir dir;
+  for (const char* tool : {"-perft", "-divide"})
+    for (const char* depth : {"4294967297", "4294967298", "-4294967295"}) {
+      auto r = testsupport::runCommand({testsupport::programPath(), tool, depth},
+                                       std::chrono::seconds(60 * testsupport::kSlowdown),
+                                       std::string(), dir.options());
+      EXPECT_EQ(r.status.code, 1) << tool << " " << depth << ": " << r.status.describe();
+      EXPECT_EQ(r.out.find(" 1. "), std::string::npos) << tool << " " << depth;
+      EXPECT_EQ(r.out.find(" : "), std::string::npos) << tool << " " << depth;
+    }
+}
