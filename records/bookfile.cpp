@@ -142,8 +142,12 @@ bool readRecords(BookReader& in, u64 fileSize, ChessOpeningBook& book) {
 
   // 1. A sound file holds exactly this many move records: the book takes
   //    its whole storage at once instead of growing into twice as much.
+  //    A count beyond what an array may hold in this build is a book too
+  //    large for memory, like a failed allocation.
+  const u64 moveRoom = (left - nodeCount * BOOK_NODE_SIZE) / BOOK_MOVE_SIZE;
+  if (nodeCount > book.nodes.max_size() || moveRoom > book.moves.max_size()) throw std::bad_alloc();
   book.nodes.reserve(nodeCount);
-  book.moves.reserve((size_t)((left - nodeCount * BOOK_NODE_SIZE) / BOOK_MOVE_SIZE));
+  book.moves.reserve((size_t)moveRoom);
 
   // 2. The records one by one. Consecutive records of one key merge into
   //    one node; a record without moves makes none.

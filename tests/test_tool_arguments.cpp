@@ -129,18 +129,3 @@ TEST(ToolArguments, BookDepthAndCountAreHeldNotWrapped) {
   EXPECT_EQ(build("32", "-4294967295"), nothingRetained);
   EXPECT_EQ(build("2", "2147483647"), nothingRetained);
 }
-
-// A perft or divide depth beyond the int range counts nothing, as any depth
-// beyond the tools' range does (never depth 1 or 2 from a wrap).
-TEST(ToolArguments, PerftAndDivideDepthsAreHeldNotWrapped) {
-  ToolDir dir;
-  for (const char* tool : {"-perft", "-divide"})
-    for (const char* depth : {"4294967297", "4294967298", "-4294967295"}) {
-      auto r = testsupport::runCommand({testsupport::programPath(), tool, depth},
-                                       std::chrono::seconds(60 * testsupport::kSlowdown),
-                                       std::string(), dir.options());
-      EXPECT_EQ(r.status.code, 1) << tool << " " << depth << ": " << r.status.describe();
-      EXPECT_EQ(r.out.find(" 1. "), std::string::npos) << tool << " " << depth;
-      EXPECT_EQ(r.out.find(" : "), std::string::npos) << tool << " " << depth;
-    }
-}
