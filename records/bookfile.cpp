@@ -177,9 +177,14 @@ bool readRecords(BookReader& in, u64 fileSize, ChessOpeningBook& book) {
 
 // Opens a new file beside target (in the same folder, so that it can be
 // renamed over it) and names it in tempName; null when none can be made.
+// Its name is short whatever the target's, so that a target name near the
+// system's longest still gets one.
 FILE* createBeside(const std::string& target, std::string& tempName) {
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   for (int attempt = 0; attempt < 100; attempt++) {
-    tempName = target + "." + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+    tempName = folder + ".quarvelbook-" + std::to_string(getpid()) + "-" + std::to_string(attempt) +
+               ".tmp";
     const int fd = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       FILE* file = fdopen(fd, "wb");
