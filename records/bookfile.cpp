@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -144,7 +145,9 @@ bool readRecords(BookReader& in, u64 fileSize, ChessOpeningBook& book) {
   //    its whole storage at once instead of growing into twice as much.
   //    A count beyond what an array may hold in this build is a book too
   //    large for memory, like a failed allocation.
-  const u64 moveRoom = (left - nodeCount * BOOK_NODE_SIZE) / BOOK_MOVE_SIZE;
+  //    A node keeps at most 16 moves, whatever its records hold.
+  const u64 moveRoom = std::min((left - nodeCount * BOOK_NODE_SIZE) / BOOK_MOVE_SIZE,
+                                (u64)nodeCount * BOOK_MAX_MOVES);
   if (nodeCount > book.nodes.max_size() || moveRoom > book.moves.max_size()) throw std::bad_alloc();
   book.nodes.reserve(nodeCount);
   book.moves.reserve((size_t)moveRoom);
@@ -219,41 +222,53 @@ bool writeRecords(FILE* file, ChessOpeningBook& book) {
   return out.flush() && fflush(file) == 0;
 }
 
+// Writes the book over the named file itself; 1 when all of it was written.
+int writeInPlace(const std::string& name, ChessOpeningBook& book) {
+  FILE* file = fopen(name.c_str(), "wb");
+  if (!file) return 0;
+  const bool written = writeRecords(file, book);
+  return fclose(file) == 0 && written ? 1 : 0;
+}
+
 }  // namespace
 
 int ChessOpeningBook::load(const std::string& fileName) {
   clear();
-  FILE* file = fopen(fileName.c_str(), "rb");
-  if (!file) {
+  // 1. Opened without waiting: a pipe or a terminal named as the book would
+  //    block the open or the first read. Only a regular file is read, since
+  //    only it has a size to check the counts against; so a device or a
+  //    folder is refused before anything is read.
+  const int fd = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     Log::print(17, "Opening book file not found : %s", fileName.c_str());
     return 0;
   }
-  // The magic is looked at before anything else is read: a file that is
-  // no book (a game collection named by mistake, a device) is refused at
-  // once. Only a regular file has a size to check the counts against.
-  BookReader in(file);
-  u8 magic[sizeof BOOK_MAGIC];
   struct stat status;
-  bool sound = in.read(magic, sizeof magic) && memcmp(magic, BOOK_MAGIC, sizeof magic) == 0 &&
-               fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
-  try {
-    sound = sound && readRecords(in, (u64)status.st_size, *this);
-  } catch (const std::bad_alloc&) {
-    // A book too large for memory: the engine goes on without it, and
-    // gets back what the attempt took.
-    std::vector<ChessOpeningBookNode>().swap(nodes);
-    std::vector<ChessOpeningBookMove>().swap(moves);
-    Log::print(17, "Opening book too large for memory : %s", fileName.c_str());
+  FILE* file = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? fdopen(fd, "rb") : nullptr;
+  if (!file) close(fd);
+
+  // 2. The magic first: a file that is no book (a game collection named by
+  //    mistake) is refused after four bytes.
+  bool sound = file != nullptr, fits = true;
+  if (file) {
+    BookReader in(file);
+    u8 magic[sizeof BOOK_MAGIC];
+    try {
+      sound = in.read(magic, sizeof magic) && memcmp(magic, BOOK_MAGIC, sizeof magic) == 0 &&
+              readRecords(in, (u64)status.st_size, *this);
+    } catch (const std::bad_alloc&) {
+      sound = fits = false;  // the engine goes on without the book
+    }
     fclose(file);
-    return 0;
   }
-  fclose(file);
-  if (!sound) {
-    clear();
-    Log::print(17, "Bad opening book format : %s", fileName.c_str());
-    return 0;
-  }
-  return 1;
+  if (sound) return 1;
+
+  // 3. Nothing of a refused book stays, nor the memory it took.
+  std::vector<ChessOpeningBookNode>().swap(nodes);
+  std::vector<ChessOpeningBookMove>().swap(moves);
+  Log::print(17, fits ? "Bad opening book format : %s" : "Opening book too large for memory : %s",
+             fileName.c_str());
+  return 0;
 }
 
 int ChessOpeningBook::save(const std::string& fileName) {
@@ -272,20 +287,25 @@ int ChessOpeningBook::save(const std::string& fileName) {
   // 3. A book file is replaced only once the new one is complete and on
   //    the disk: it is written beside the old one and renamed over it, so
   //    that a full disk or a failed write leaves the old book as it was.
-  //    A device or a pipe named as the book is written in place.
+  //    The file a link names is the one replaced, and it keeps its mode; a
+  //    book the user may not write stays as it is.
+  char resolved[PATH_MAX];
+  const std::string target = realpath(fileName.c_str(), resolved) ? resolved : fileName;
   struct stat status;
-  if (stat(fileName.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-    FILE* file = fopen(fileName.c_str(), "wb");
-    if (!file) return 0;
-    const bool written = writeRecords(file, *this);
-    return fclose(file) == 0 && written ? 1 : 0;
-  }
+  const bool exists = stat(target.c_str(), &status) == 0;
+  if (exists && access(target.c_str(), W_OK) != 0) return 0;
+  // A device or a pipe named as the book can only be written in place, and
+  // so can a book in a folder that takes no new file.
   std::string tempName;
-  FILE* file = createBeside(fileName, tempName);
-  if (!file) return 0;
-  const bool written = writeRecords(file, *this) && fsync(fileno(file)) == 0;
+  FILE* file = exists && !S_ISREG(status.st_mode) ? nullptr : createBeside(target, tempName);
+  if (!file) {
+    const bool inPlace = exists && (!S_ISREG(status.st_mode) || errno == EACCES || errno == EPERM);
+    return inPlace ? writeInPlace(target, *this) : 0;
+  }
+  bool written = writeRecords(file, *this) && fsync(fileno(file)) == 0;
+  if (exists) written = fchmod(fileno(file), status.st_mode & 07777) == 0 && written;
   const bool closed = fclose(file) == 0;
-  if (written && closed && rename(tempName.c_str(), fileName.c_str()) == 0) return 1;
+  if (written && closed && rename(tempName.c_str(), target.c_str()) == 0) return 1;
   unlink(tempName.c_str());
   return 0;
 }

@@ -2,7 +2,9 @@
 // and written in bookfile.cpp.
 #include "records/openingbook.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <new>
 
 #include "engine/chessboard.h"
 #include "engine/log.h"
@@ -26,10 +28,13 @@ int ChessOpeningBook::addMove(ChessOpeningBookNode& node, ChessMove move, unsign
   //    are read and built one node after the other, so only a node added
   //    to out of turn moves its few entries to the end, leaving their old
   //    slots unused.
+  //    Offsets are 32-bit: a book of more moves than they reach is too
+  //    large, as one beyond the memory is.
+  if (moves.size() > UINT32_MAX - BOOK_MAX_MOVES) throw std::bad_alloc();
   if (node.first + node.count != moves.size()) {
-    const u32 from = node.first;
-    node.first = (u32)moves.size();
-    for (u32 i = 0; i < node.count; i++) moves.push_back(moves[from + i]);
+    const u32 to = (u32)moves.size();
+    for (u32 i = 0; i < node.count; i++) moves.push_back(moves[node.first + i]);
+    node.first = to;
   }
   moves.push_back(ChessOpeningBookMove{move, games, whitePercent, blackPercent});
   node.count++;

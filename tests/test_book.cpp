@@ -2,6 +2,7 @@
 // against bytes written out by hand in its little-endian layout.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -181,28 +182,62 @@ TEST_F(BookFile, HandWrittenLayoutAndRoundTrips) {
 }
 
 TEST_F(BookFile, LoadMergesRepeatedKeysLikeAddingMoves) {
-  // Version 2, keys 5, 3, 9 (no moves), 5 again with a repeated move: the
-  // records of key 5 merge, and the nodes are put in key order, so that
-  // both keys are found.
-  std::vector<u8> bytes = {'B', 'O', 'O', 'K', 0x02, 0, 0, 0, 4, 0, 0, 0};
-  auto node = [&](u8 key, std::vector<u8> moves) {
+  // Version 2, keys 5, 3, 9 (no moves), 5 again with a repeated move of
+  // other statistics, then 3 twice with ten moves each: the records of a
+  // key merge in file order, the first entry of a move wins and a node
+  // keeps 16 moves; the nodes are put in key order, so that all are found.
+  std::vector<u8> bytes = {'B', 'O', 'O', 'K', 0x02, 0, 0, 0, 6, 0, 0, 0};
+  auto node = [&](u8 key, std::vector<u8> moves, u8 games) {
     bytes.insert(bytes.end(), {key, 0, 0, 0, 0, 0, 0, 0, (u8)moves.size(), 0, 0, 0});
-    for (u8 m : moves) bytes.insert(bytes.end(), {m, 0, 0, 0, m, 0, 0, 0, 1, 2});
+    for (u8 m : moves) bytes.insert(bytes.end(), {m, 0, 0, 0, games, 0, 0, 0, 1, 2});
   };
-  node(5, {1, 2});
-  node(3, {7});
-  node(9, {});
-  node(5, {2, 4});
+  node(5, {1, 2}, 1);
+  node(3, {7}, 1);
+  node(9, {}, 1);
+  node(5, {2, 4}, 9);
+  node(3, {20, 21, 22, 23, 24, 25, 26, 27, 28, 7}, 2);
+  node(3, {30, 31, 32, 33, 34, 35, 36, 37, 38, 39}, 3);
   writeBytes(bytes);
   ChessOpeningBook book;
   ASSERT_EQ(book.load(path), 1);
   ASSERT_EQ(book.nodes.size(), 2u);
   EXPECT_EQ(book.nodes[0].key, 3u);
   EXPECT_EQ(book.nodes[1].key, 5u);
-  ASSERT_EQ(book.nodes[1].count, 3u);
-  EXPECT_EQ(book.movesOf(book.nodes[1])[2].move, ChessMove(4));
-  EXPECT_EQ(book.findMove(3), ChessMove(7));
+  const u32 expected[2][16] = {{7, 20, 21, 22, 23, 24, 25, 26, 27, 28, 30, 31, 32, 33, 34, 35},
+                               {1, 2, 4}};
+  const u32 games[2][16] = {{1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3}, {1, 1, 9}};
+  for (u32 n = 0; n < 2; n++) {
+    ASSERT_EQ(book.nodes[n].count, n ? 3u : 16u);
+    for (u32 i = 0; i < book.nodes[n].count; i++) {
+      EXPECT_EQ(book.movesOf(book.nodes[n])[i].move, ChessMove(expected[n][i])) << n << " " << i;
+      EXPECT_EQ(book.movesOf(book.nodes[n])[i].games, games[n][i]) << n << " " << i;
+    }
+  }
+  EXPECT_NE(book.findMove(3), ChessMove(0));
   EXPECT_NE(book.findMove(5), ChessMove(0));
+}
+
+// Saving over a book replaces the file a link names, with its mode; a pipe
+// named as the book is refused at once instead of waiting for a writer.
+TEST_F(BookFile, SaveReplacesTheLinkedFileAndLoadRefusesPipes) {
+  ChessOpeningBook book;
+  buildSample(book);
+  writeBytes({'o', 'l', 'd'});
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  const std::string link = path + ".link", fifo = path + ".fifo";
+  ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+  EXPECT_EQ(book.save(link), 1);
+  EXPECT_EQ(readBytes(), SAMPLE_FILE);
+  struct stat status;
+  ASSERT_EQ(lstat(link.c_str(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
+  ASSERT_EQ(stat(path.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0640u);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(book.load(fifo), 0);
+  EXPECT_TRUE(book.nodes.empty());
+  std::remove(link.c_str());
+  std::remove(fifo.c_str());
 }
 
 TEST_F(BookFile, BadFilesLeaveTheBookEmptyAndFailedSavesSaySo) {
