@@ -130,10 +130,7 @@ void addPairs(ChessOpeningBook& book, const ChessGameOpeningList& list,
   merged.moves.reserve(book.moves.size() + pairs.size());
   auto copyOld = [&](const ChessOpeningBookNode& node) {
     merged.appendNode(node.key);
-    const ChessOpeningBookMove* entries = book.movesOf(node);
-    for (u32 i = 0; i < node.count; i++)
-      merged.addMove(merged.nodes.back(), entries[i].move, entries[i].games,
-                     entries[i].whitePercent, entries[i].blackPercent);
+    merged.addMovesOf(book, node);
   };
   size_t o = 0;
   for (size_t i = 0; i < pairs.size(); i++) {

@@ -121,10 +121,7 @@ void putInKeyOrder(ChessOpeningBook& book) {
   merged.moves.reserve(book.moves.size());
   for (const ChessOpeningBookNode& node : book.nodes) {
     if (merged.nodes.empty() || merged.nodes.back().key != node.key) merged.appendNode(node.key);
-    const ChessOpeningBookMove* entries = book.movesOf(node);
-    for (u32 i = 0; i < node.count; i++)
-      merged.addMove(merged.nodes.back(), entries[i].move, entries[i].games,
-                     entries[i].whitePercent, entries[i].blackPercent);
+    merged.addMovesOf(book, node);
   }
   book.nodes.swap(merged.nodes);
   book.moves.swap(merged.moves);

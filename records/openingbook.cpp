@@ -41,6 +41,13 @@ int ChessOpeningBook::addMove(ChessOpeningBookNode& node, ChessMove move, unsign
   return 1;
 }
 
+void ChessOpeningBook::addMovesOf(const ChessOpeningBook& other, const ChessOpeningBookNode& node) {
+  const ChessOpeningBookMove* entries = other.movesOf(node);
+  for (u32 i = 0; i < node.count; i++)
+    addMove(nodes.back(), entries[i].move, entries[i].games, entries[i].whitePercent,
+            entries[i].blackPercent);
+}
+
 void ChessOpeningBook::addNode(unsigned long long key, ChessMove move, unsigned int games,
                                unsigned char whitePercent, unsigned char blackPercent) {
   ChessOpeningBookNode* node = findPosition(key);

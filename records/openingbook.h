@@ -40,12 +40,18 @@ public:
   ChessOpeningBookMove* movesOf(const ChessOpeningBookNode& node) {
     return moves.data() + node.first;
   }
+  const ChessOpeningBookMove* movesOf(const ChessOpeningBookNode& node) const {
+    return moves.data() + node.first;
+  }
   // Appends a node of the key without moves and returns it.
   ChessOpeningBookNode& appendNode(unsigned long long key);
   // Adds a move to one of the book's nodes unless the node already has it
   // (result 1) or is full (result 0, the move is dropped).
   int addMove(ChessOpeningBookNode& node, ChessMove move, unsigned int games,
               unsigned char whitePercent, unsigned char blackPercent);
+  // Adds every move of a node of another book to this book's last node,
+  // each by addMove's rule.
+  void addMovesOf(const ChessOpeningBook& other, const ChessOpeningBookNode& node);
   // Adds one move to the node of the key, appending the node when missing.
   void addNode(unsigned long long key, ChessMove move, unsigned int games,
                unsigned char whitePercent, unsigned char blackPercent);

@@ -5,13 +5,13 @@
 
 #include <dirent.h>
 
-#include <fstream>
 #include <memory>
 #include <set>
 #include <string>
 
 #include "bench/book/seeded_pgn.h"
 #include "bench/book/synthetic_book.h"
+#include "tests/support/proc_status.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_board.h"
 #include "tests/test_protocol_session.h"
@@ -33,14 +33,6 @@ constexpr bool kTightLimits = kMemoryLimits && !testsupport::kEmulated;
 
 const char* const NOT_FOUND = "info string book file not found";
 
-// The private memory of a running child (VmData), in bytes.
-unsigned long long dataSizeOf(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.compare(0, 7, "VmData:") == 0) return std::stoull(line.substr(7)) * 1024;
-  return 0;
-}
-
 // A UCI session of the program allowed `extra` bytes of private memory
 // beyond what it takes without a book once it has answered (the emulator's
 // own memory included where it runs one).
@@ -49,7 +41,7 @@ std::unique_ptr<e2e::Session> sessionWithMemory(unsigned long long extra) {
     e2e::Session probe;
     probe.handshake();
     EXPECT_TRUE(probe.ready());
-    const unsigned long long size = dataSizeOf(probe.child().pid());
+    const unsigned long long size = testsupport::statusBytes(probe.child().pid(), "VmData");
     probe.quit();
     return size;
   }();

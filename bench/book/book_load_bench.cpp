@@ -12,13 +12,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench/book/synthetic_book.h"
 #include "tests/support/child_process.h"
+#include "tests/support/proc_status.h"
 #include "tests/support/quiet_board.h"
 
 namespace {
@@ -46,14 +46,6 @@ std::vector<std::string> wordsOf(const std::string& command) {
   return words;
 }
 
-// The peak resident memory of a running process (VmHWM), in MB.
-double peakMBOf(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.compare(0, 6, "VmHWM:") == 0) return std::stod(line.substr(6)) / 1024;
-  return 0;
-}
-
 // Starts the program, switches the book on (none when path is empty) and
 // times it up to "readyok"; then asks for the start position's move.
 Load loadOnce(const std::string& command, const std::string& path) {
@@ -77,7 +69,7 @@ Load loadOnce(const std::string& command, const std::string& path) {
     auto best = engine.readUntilPrefix("bestmove", Millis(60000));
     load.answered = best && best->compare(0, 13, "bestmove e2e4") == 0;
   }
-  load.peakMB = peakMBOf(engine.pid());
+  load.peakMB = testsupport::statusBytes(engine.pid(), "VmHWM") / 1048576.0;
   engine.writeLine("quit");
   engine.closeStdin();
   engine.wait(Millis(10000));
