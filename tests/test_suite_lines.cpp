@@ -69,36 +69,24 @@ TEST(SuiteLines, EpdLinesOfAnyLengthThroughTheTool) {
   EXPECT_EQ(withoutThinking(r.out), expected) << r.out.substr(0, 4000);
 }
 
-// The symmetry suite: the same lines, one position each, all symmetric.
-TEST(SuiteLines, EvalSuiteReadsWholeLines) {
-  TempDir dir;
-  auto board = newTestBoard();
-  const std::string epd = dir.write(
-      "eval.epd", START + "bm e4; id \"s\"; c0 \"" + std::string(300, 'x') +
-                      " bm e4; id \"ghost\";\";\n" + START + std::string(300, ' ') +
-                      "bm e4; id \"far\";\n" + START + "bm e4; id \"big\"; c0 \"" +
-                      std::string(1000000, 'y') + "\";\n" + MATE + "bm Ra8#; id \"" +
-                      std::string(400, 'z') + "\";\n" + "\n" + std::string(70000, ' ') + "\n");
-  const TestSuiteScore score = board->runEvalTestSuite(epd);
-  EXPECT_TRUE(score.read);
-  EXPECT_EQ(score.good, 4);
-  EXPECT_EQ(score.total, 6);
-}
-
-// The perft suite: a FEN with a long tail of blanks, of 300 characters or a
-// megabyte, is cut to 255 characters and counted; a long last field is one
+// The symmetry and perft suites: long lines, one position each (a FEN
+// with a tail of blanks is cut to 255 characters); a long last field is one
 // field, which matches no count.
-TEST(SuiteLines, PerftSuiteReadsWholeLines) {
+TEST(SuiteLines, EvalAndPerftSuitesReadWholeLines) {
   TempDir dir;
   auto board = newTestBoard();
-  const std::string perft = dir.write(
-      "perft.epd", START + std::string(300, ' ') + ";D1 20 ;D2 400\n" + START +
-                       std::string(1000000, ' ') + ";D1 20 ;D2 400\r\n" + START + ";D1 20 ;D2 400" +
-                       std::string(300, '0') + "\n" + START + ";D1 20 ;D2 400");
-  const TestSuiteScore score = board->runPerftSuite(perft);
-  EXPECT_TRUE(score.read);
-  EXPECT_EQ(score.good, 3);
-  EXPECT_EQ(score.total, 4);
+  const std::string tail(300, ' '), mega(1000000, ' ');
+  const TestSuiteScore eval = board->runEvalTestSuite(
+      dir.write("eval.epd", START + "bm e4; id \"s\"; c0 \"" + tail + "bm e4; id \"ghost\";\";\n" +
+                                START + tail + "bm e4; id \"far\";\n" + START +
+                                "bm e4; id \"big\"; c0 \"" + mega + "\";\n" + "\n" + mega + "\n"));
+  EXPECT_EQ(eval.good, 3);
+  EXPECT_EQ(eval.total, 5);
+  const TestSuiteScore perft = board->runPerftSuite(dir.write(
+      "perft.epd", START + tail + ";D1 20 ;D2 400\n" + START + mega + ";D1 20 ;D2 400\r\n" + START +
+                       ";D1 20 ;D2 400" + std::string(300, '0') + "\n"));
+  EXPECT_EQ(perft.good, 2);
+  EXPECT_EQ(perft.total, 3);
 }
 
 // A line too long for the memory there is (200 MB under a limit of 80 MB
