@@ -46,6 +46,26 @@ inline void putMarker(char* out, size_t* pos, ChessMove m) {
     put(out, pos, " #");
 }
 
+// Castling text as collections write it: "O-O" or "O-O-O", with letter O
+// or digit zero, followed by nothing but check and annotation signs
+// ("O-O+", "0-0-0#", "O-O?!"). False for any other text; queenSide tells
+// which castling the text names.
+inline bool readCastleText(const char* text, bool* queenSide) {
+  const char o = text[0];
+  if (o != 'O' && o != '0') return false;
+  int letters = 1;
+  const char* p = text + 1;
+  while (p[0] == '-' && p[1] == o && letters < 3) {
+    letters++;
+    p += 2;
+  }
+  if (letters < 2) return false;
+  for (; *p; p++)
+    if (!strchr("+#!?", *p)) return false;
+  *queenSide = letters == 3;
+  return true;
+}
+
 inline bool isFileChar(char c) { return c >= 'a' && c <= 'h'; }
 inline bool isRankChar(char c) { return c >= '1' && c <= '8'; }
 
@@ -133,13 +153,13 @@ int ChessBoard::createMove(char* text, ChessMove& move) {
   const unsigned side = node.sideToMove;
 
   // 1-2. Castling: the castle move of the list, when it is there and legal.
-  bool kingSide = strcmp(text, "O-O") == 0;
-  bool queenSide = strcmp(text, "O-O-O") == 0;
+  bool queenSide = false;
+  const bool castles = readCastleText(text, &queenSide);
   unsigned piece = 0, toSquare = 0;
   int fromFile = -1, fromRank = -1, promotion = -1;
-  if (kingSide || queenSide) {
+  if (castles) {
     piece = KING;
-    toSquare = (side == WHITE ? 0u : 56u) + (kingSide ? 6u : 2u);
+    toSquare = (side == WHITE ? 0u : 56u) + (queenSide ? 2u : 6u);
   } else {
     // 3. The moving piece: a piece letter, or the file of a pawn.
     size_t p = 0;
@@ -191,7 +211,7 @@ int ChessBoard::createMove(char* text, ChessMove& move) {
   for (u32 i = 0; i < legalMoveCount; i++) {
     ChessMove m = legalMoves[i].move;
     if (m.piece() != piece || m.to() != toSquare) continue;
-    if (kingSide || queenSide) {
+    if (castles) {
       if (!m.isCastle()) continue;
     } else {
       if (m.isCastle()) continue;
