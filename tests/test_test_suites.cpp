@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "tests/support/child_process.h"
+#include "tests/support/suite_report.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_board.h"
 #include "tests/support/test_paths.h"
@@ -38,14 +38,7 @@ TEST(TestSuites, EpdReportOfTheTool) {
     auto r = run({epd, "1"}, input);
     EXPECT_EQ(r.status.code, 1) << r.status.describe();
     EXPECT_EQ(r.err, "");
-    // Without the thinking lines ("%2d " and the score's sign).
-    std::istringstream in(r.out);
-    std::string report;
-    for (std::string l; std::getline(in, l);)
-      if (!(l.size() > 3 && isdigit((unsigned char)l[1]) && l[2] == ' ' &&
-            (l[3] == '+' || l[3] == '-')))
-        report += l + "\n";
-    EXPECT_EQ(report, expected) << r.out;
+    EXPECT_EQ(testsupport::withoutThinking(r.out), expected) << r.out;
     EXPECT_NE(r.out.find(" e5xd6 e.p"), std::string::npos);
   }
   // A file that cannot be read: the header and one error line, status 0.
