@@ -45,8 +45,9 @@ TEST(SuiteLines, EpdLinesOfAnyLengthThroughTheTool) {
       "Quarvel version 1.3b\n\nTest suite : " + epd + "\n\n" + dashes + "\n" + MATE +
       " bm Ra8#; id mate1;\n\n" + dashes + "\n" + MATE + " bm Ra8#; id big;\n\n" + dashes + "\n" +
       farFen + " bm Ra8#; id far;\n\n" + dashes + "\n" + MATE + " bm Ra8#; id " + ids255 + ";\n\n" +
-      dashes + "\nR5k1/5ppp/8/8/8/8/8/6K1 b - -  bm Kf8; id " + mated255 + ";\n\n" +
-      "\nScore = 4 / 5\n\nBad results : \n\n" + mated255 + "\nBad result =>  " + mated255 + ", \n";
+      dashes + "\nR5k1/5ppp/8/8/8/8/8/6K1 b - -  bm Kf8; id " + mated255 +
+      ";\n\nERROR : no legal move !\n" + "\nScore = 4 / 5\n\nBad results : \n\n" + mated255 +
+      "\nBad result =>  " + mated255 + ", \n";
   auto r = testsupport::runSuiteTool(dir, epd, "0");
   EXPECT_EQ(r.status.code, 1) << r.status.describe();
   EXPECT_EQ(r.err, "");
