@@ -9,6 +9,7 @@
 
 #include "engine/chessboard.h"
 #include "engine/version.h"
+#include "records/bestmoves.h"
 #include "records/suitelines.h"
 
 namespace {
@@ -25,13 +26,26 @@ struct EpdPosition {
   char id[SUITE_FIELD_SIZE];
 };
 
+// A tab separates the fields of a line as a blank does; one inside a
+// quoted string (an identifier, a comment) is kept.
+void blankTabs(char* line) {
+  bool quoted = false;
+  for (char* c = line; *c; c++) {
+    if (*c == '"')
+      quoted = !quoted;
+    else if (*c == '\t' && !quoted)
+      *c = ' ';
+  }
+}
+
 // Reads a whole line, of any length, by position: FEN, blank, "bm", blank,
 // the best moves, ";", blank, "id", blank, the identifier in double
 // quotes; the rest of the line is ignored. False when the line has no "bm"
 // with a ";" after it. An identifier is empty when fewer than six
 // characters follow the ";", and runs to the line end when its closing
-// quote is missing.
-bool parseEpdLine(const char* line, EpdPosition& p) {
+// quote is missing. Tabs outside quotes become blanks.
+bool parseEpdLine(char* line, EpdPosition& p) {
+  blankTabs(line);
   const char* bm = strstr(line, "bm");
   if (!bm) return false;
   const char* best = bm[2] ? bm + 3 : bm + 2;
@@ -80,15 +94,27 @@ TestSuiteScore ChessBoard::runTestSuite(const std::string& epdFile) {
       bad.push_back(p.id);
       return;
     }
-    // One complete think; a think that plays no move (the side to move is
-    // mated or stalemated) has nothing to judge and counts as bad.
+    // A position without a legal move (mate or stalemate) has no move to
+    // judge: one line says so, and it counts as unsolved.
+    if (countLegalMoves() == 0) {
+      Log::print("ERROR : no legal move !");
+      puts("ERROR : no legal move !");
+      bad.push_back(p.id);
+      return;
+    }
+    // The best moves as moves of the position, read before the think plays
+    // its move; the position is solved when that move is one of them.
+    const std::vector<ChessMove> best = readBestMoves(*this, p.bestMoves);
+    // One complete think; a think that plays no move has nothing to judge
+    // and counts as bad.
     ponderSearch = 0;
     computerThinking = 1;
     srand((unsigned)time(0));
     const u32 before = gameLength;
     ThreadComputerPlay();
-    const char* played = gameLength > before ? gameRecord[gameLength - 1].text : nullptr;
-    if (played && strstr(p.bestMoves, played)) {
+    const GameRecordEntry* last = gameLength > before ? &gameRecord[gameLength - 1] : nullptr;
+    const char* played = last ? last->text : nullptr;
+    if (last && isBestMove(best, last->move)) {
       Log::print("result => '%s' : ok", played);
       score.good++;
     } else {

@@ -47,10 +47,15 @@ inline bool readWholeLine(FILE* file, std::string& line, bool& tooLong) {
   return true;
 }
 
+// The UTF-8 byte-order mark that some editors write at the start of a text
+// file.
+const char* const UTF8_BOM = "\xEF\xBB\xBF";
+
 // Hands every line of the file, whole, to handle (as a writable text that
 // ends at the line's first zero byte, its newline kept) and counts it in
 // score.total, whether or not it holds a position: the total is the number
-// of lines of the file. A line that does not fit in memory is counted
+// of lines of the file. A byte-order mark at the start of the file is not
+// part of the first line. A line that does not fit in memory is counted
 // without being handled. score.read tells whether the file was opened and
 // read to its end (a folder opens but cannot be read).
 template <class Handler>
@@ -60,10 +65,11 @@ void readSuiteLines(const std::string& fileName, TestSuiteScore& score, Handler 
   std::string line;
   bool tooLong = false;
   while (readWholeLine(file, line, tooLong)) {
+    const bool bom = score.total == 0 && line.compare(0, strlen(UTF8_BOM), UTF8_BOM) == 0;
     if (tooLong)
       Log::print(17, "ERROR : line %d does not fit in memory !", score.total + 1);
     else
-      handle(&line[0]);
+      handle(&line[bom ? strlen(UTF8_BOM) : 0]);
     score.total++;
     Log::print(" ");
   }

@@ -3,12 +3,11 @@
 // line, with each field cut to its room, and count the lines of the file.
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <sstream>
 #include <string>
 
 #include "tests/support/child_process.h"
 #include "tests/support/slowdown.h"
+#include "tests/support/suite_report.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_board.h"
 #include "tests/support/test_paths.h"
@@ -16,20 +15,10 @@
 namespace {
 
 using testsupport::TempDir;
+using testsupport::withoutThinking;
 
 const std::string MATE = "6k1/5ppp/8/8/8/8/8/R5K1 w - - ";  // Ra8# mates
 const std::string START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 ";
-
-// The report without the thinking lines ("%2d " and the score's sign).
-std::string withoutThinking(const std::string& out) {
-  std::istringstream in(out);
-  std::string report;
-  for (std::string l; std::getline(in, l);)
-    if (!(l.size() > 3 && isdigit((unsigned char)l[1]) && l[2] == ' ' &&
-          (l[3] == '+' || l[3] == '-')))
-      report += l + "\n";
-  return report;
-}
 
 }  // namespace
 
@@ -40,7 +29,6 @@ std::string withoutThinking(const std::string& out) {
 // characters.
 TEST(SuiteLines, EpdLinesOfAnyLengthThroughTheTool) {
   TempDir dir;
-  dir.write("quarvel.ini", "[Engine]\nHash=4\n");
   const std::string ghost =
       MATE + "bm Ra8#; id \"mate1\"; c0 \"" + std::string(210, 'x') + " bm Kh1; id \"ghost\";\";\n";
   ASSERT_GT(ghost.find("bm Kh1"), 255u);
@@ -57,13 +45,10 @@ TEST(SuiteLines, EpdLinesOfAnyLengthThroughTheTool) {
       "Quarvel version 1.3b\n\nTest suite : " + epd + "\n\n" + dashes + "\n" + MATE +
       " bm Ra8#; id mate1;\n\n" + dashes + "\n" + MATE + " bm Ra8#; id big;\n\n" + dashes + "\n" +
       farFen + " bm Ra8#; id far;\n\n" + dashes + "\n" + MATE + " bm Ra8#; id " + ids255 + ";\n\n" +
-      dashes + "\nR5k1/5ppp/8/8/8/8/8/6K1 b - -  bm Kf8; id " + mated255 + ";\n\n" +
-      "\nScore = 4 / 5\n\nBad results : \n\n" + mated255 + "\nBad result =>  " + mated255 + ", \n";
-  testsupport::SpawnOptions options;
-  options.workingDir = dir.path;
-  auto r = testsupport::runCommand({testsupport::programPath(), "-testsuite", epd, "0"},
-                                   std::chrono::seconds(120 * testsupport::kSlowdown),
-                                   std::string(), options);
+      dashes + "\nR5k1/5ppp/8/8/8/8/8/6K1 b - -  bm Kf8; id " + mated255 +
+      ";\n\nERROR : no legal move !\n" + "\nScore = 4 / 5\n\nBad results : \n\n" + mated255 +
+      "\nBad result =>  " + mated255 + ", \n";
+  auto r = testsupport::runSuiteTool(dir, epd, "0");
   EXPECT_EQ(r.status.code, 1) << r.status.describe();
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(withoutThinking(r.out), expected) << r.out.substr(0, 4000);

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
+#include "records/bestmoves.h"
 #include "tests/support/child_process.h"
+#include "tests/support/suite_report.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_board.h"
 #include "tests/support/test_paths.h"
@@ -13,8 +14,8 @@
 using testsupport::TempDir;
 
 // Mate in one, a bad FEN, the en-passant solution exd6, an empty line and
-// a mated side to move: the report is exact, with or without commands
-// waiting on standard input, which the tool never reads.
+// a mated side to move (one line for it): the report is exact, with or
+// without commands waiting on standard input, which the tool never reads.
 TEST(TestSuites, EpdReportOfTheTool) {
   TempDir dir;
   const std::string epd = dir.write(
@@ -27,7 +28,7 @@ TEST(TestSuites, EpdReportOfTheTool) {
       header + epd + "\n\n" + dashes + "\n6k1/5ppp/8/8/8/8/8/R5K1 w - -  bm Ra8#; id mate1;\n\n" +
       dashes + "\n8/8/8 w - -  bm e4; id badfen;\n\nERROR : bad FEN !\n" + dashes +
       "\n7k/8/8/3pP3/8/8/8/K7 w - d6  bm exd6; id ep;\n\n" + dashes +
-      "\nR5k1/5ppp/8/8/8/8/8/6K1 b - -  bm Kf8; id mated;\n\n" +
+      "\nR5k1/5ppp/8/8/8/8/8/6K1 b - -  bm Kf8; id mated;\n\nERROR : no legal move !\n" +
       "\nScore = 2 / 5\n\nBad results : \n\nbadfen\nmated\nBad result =>  badfen, mated, \n";
   auto run = [](const std::vector<std::string>& args, const std::string& input) {
     std::vector<std::string> argv = {testsupport::programPath(), "-testsuite"};
@@ -38,14 +39,7 @@ TEST(TestSuites, EpdReportOfTheTool) {
     auto r = run({epd, "1"}, input);
     EXPECT_EQ(r.status.code, 1) << r.status.describe();
     EXPECT_EQ(r.err, "");
-    // Without the thinking lines ("%2d " and the score's sign).
-    std::istringstream in(r.out);
-    std::string report;
-    for (std::string l; std::getline(in, l);)
-      if (!(l.size() > 3 && isdigit((unsigned char)l[1]) && l[2] == ' ' &&
-            (l[3] == '+' || l[3] == '-')))
-        report += l + "\n";
-    EXPECT_EQ(report, expected) << r.out;
+    EXPECT_EQ(testsupport::withoutThinking(r.out), expected) << r.out;
     EXPECT_NE(r.out.find(" e5xd6 e.p"), std::string::npos);
   }
   // A file that cannot be read: the header and one error line, status 0.
@@ -53,6 +47,40 @@ TEST(TestSuites, EpdReportOfTheTool) {
     auto r = run({bad}, "");
     EXPECT_EQ(r.status.code, 0);
     EXPECT_EQ(r.out, header + bad + "\n\nERROR : cannot read " + bad + " !\n");
+  }
+}
+
+// Verdicts by move, one position per way of writing the best move, each
+// found at once: after a byte-order mark, and with tabs, Ra8# solves; the
+// only legal move Ned1 solves Nd1; e8Q and the long texts Ra1-a8# and e5xd6
+// (en passant) solve; O-O does not solve O-O-O; a stalemate gets one line
+// instead of a think.
+TEST(TestSuites, EpdVerdictsByMove) {
+  QUARVEL_REQUIRE_DATA("suite_verdicts.epd");
+  auto r = testsupport::runSuiteTool(TempDir(), testsupport::dataPath("suite_verdicts.epd"), "1");
+  EXPECT_EQ(r.status.code, 1) << r.status.describe();
+  const std::string end =
+      "id stalemate;\n\nERROR : no legal move !\n\nScore = 6 / 8\n\nBad results : \n\ncastle\n"
+      "stalemate\nBad result =>  castle, stalemate, \n";
+  EXPECT_NE(r.out.find(end), std::string::npos) << r.out;
+}
+
+// Best-move fields read as moves of the position, token by token; a token
+// that is no legal move names nothing.
+TEST(TestSuites, BestMovesReadAsMovesOfThePosition) {
+  const char* cases[][3] = {
+      {"r3k2r/8/8/8/8/8/8/4K2R w Kkq - 0 1", "O-O-O\t0-0+  O-O?!", "e1g1 e1g1"},
+      {"7k/8/8/b7/8/2N1N3/r7/r3K3 w - - 0 1", "Nd1 Ncd1 Ned1 Nb1 Ne3-d1", "e3d1 e3d1 e3d1"},
+      {"3r3k/4P3/8/8/8/8/8/4K3 w - - 0 1", "e8Q e8=N+ e7-e8=R e7xd8=B exd8Q! e8 Ke1-e2",
+       "e7e8q e7e8n e7e8r e7d8b e7d8q e7e8q e1e2"},
+      {"4k3/8/8/3pP3/8/8/8/4K1N1 w - d6 0 1", "Ng1-f3 e5xd6 e.p e5-e6 Nf3-g1 d5 Nd4 1-0 Pe6",
+       "g1f3 e5d6 e5e6"},
+  };
+  for (const auto& c : cases) {
+    auto board = boardAt(c[0]);
+    std::string moves;
+    for (ChessMove m : readBestMoves(*board, c[1])) moves += (moves.empty() ? "" : " ") + coord(m);
+    EXPECT_EQ(moves, c[2]) << c[0] << " bm " << c[1];
   }
 }
 
