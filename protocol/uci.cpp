@@ -1,7 +1,8 @@
 // The UCI command handler: identification and options, positions, limits,
 // and the think that answers "go". Commands are matched exactly and
 // case-sensitively, as a whole line or as a keyword at the start of the
-// line; their numbers follow the next blank. Option names and the values
+// line, on lines whose tokens the command loop has put one blank apart;
+// their numbers follow the next blank. Option names and the values
 // "true"/"false" are read in any case, as the protocol has them. Unknown
 // lines are ignored.
 #include "protocol/uci.h"
@@ -47,7 +48,8 @@ long long readGoValue(const char* value) {
 // think runs they wait for its end.
 bool waitsForThink(const char* line) {
   return strcmp(line, "uci") == 0 || startsWith(line, "perft") || startsWith(line, "divide") ||
-         startsWith(line, "go ") || startsWith(line, "position ") || startsWith(line, "setoption ");
+         startsWith(line, "go ") || startsWithWord(line, "position") ||
+         startsWith(line, "setoption ");
 }
 
 // "uci": identification, a fresh engine object with the default options,
@@ -107,6 +109,28 @@ int playMoveList(const char* list) {
     p += length;
   }
 }
+
+// Tells the user interface that the position of a "position" line was
+// refused (text: the FEN, or whatever stands in place of the base position,
+// length characters of it); the next "go" is answered with no move.
+void refusePosition(const char* text, size_t length) {
+  Log::print("Bad FEN string !");
+  int shown = static_cast<int>(length);
+  while (shown > 0 && text[shown - 1] == ' ') shown--;
+  sendCommand("info string refused FEN: %.*s", shown, text);
+  positionRefused = true;
+}
+
+// The token "moves" in text, or null when there is none.
+const char* findMovesToken(const char* text) {
+  for (const char* p = text; (p = strstr(p, "moves")) != nullptr; p++) {
+    if ((p == text || p[-1] == ' ') && startsWithWord(p, "moves")) return p;
+  }
+  return nullptr;
+}
+
+// The moves after the token "moves" of a position line.
+const char* movesAfter(const char* token) { return token[5] == ' ' ? token + 6 : token + 5; }
 
 // The value of a "setoption" line whose option name (the text after
 // "name ") is option, in any case, followed by " value ": the text after
@@ -194,7 +218,7 @@ int parseUCI(char* line) {
     }
   } else if (startsWith(line, "debug ")) {
     // accepted, no effect
-  } else if (startsWith(line, "position ")) {
+  } else if (startsWithWord(line, "position")) {
     if (board) parsePosition(line);
   } else if (startsWith(line, "setoption ")) {
     if (board) parseOptionUCI(line);
@@ -270,14 +294,13 @@ int parseGoUCI(char* line) {
 }
 
 int parsePosition(char* line) {
-  const char* text = strchr(line, ' ');
-  if (!text) return 0;
-  text++;
+  const char* blank = strchr(line, ' ');
+  const char* text = blank ? blank + 1 : "";
 
-  // 1. A FEN up to "moves ", then the moves.
-  if (startsWith(text, "fen ")) {
-    const char* fenStart = text + 4;
-    const char* moves = strstr(fenStart, "moves ");
+  // 1. A FEN up to the token "moves", then the moves.
+  if (startsWithWord(text, "fen")) {
+    const char* fenStart = text[3] == ' ' ? text + 4 : text + 3;
+    const char* moves = findMovesToken(fenStart);
     size_t length = moves ? static_cast<size_t>(moves - fenStart) : strlen(fenStart);
     char fen[VALUE_SIZE];
     if (length < sizeof fen) {
@@ -285,24 +308,23 @@ int parsePosition(char* line) {
       fen[length] = '\0';
     }
     if (length >= sizeof fen || !board->setFENPosition(fen)) {
-      Log::print("Bad FEN string !");
-      int shown = static_cast<int>(length);
-      while (shown > 0 && fenStart[shown - 1] == ' ') shown--;
-      sendCommand("info string refused FEN: %.*s", shown, fenStart);
-      positionRefused = true;
+      refusePosition(fenStart, length);
       return 0;
     }
     positionRefused = false;
-    return moves ? playMoveList(moves + 6) : 1;
+    return moves ? playMoveList(movesAfter(moves)) : 1;
   }
 
   // 2. The start position, then the moves.
-  if (startsWith(text, "startpos") && (text[8] == ' ' || text[8] == '\0')) {
+  if (startsWithWord(text, "startpos")) {
     board->setFENPosition(START_FEN);
     positionRefused = false;
-    if (text[8] == ' ' && startsWith(text + 9, "moves ")) return playMoveList(text + 15);
+    if (startsWithWord(text + 8, " moves")) return playMoveList(movesAfter(text + 9));
     return 1;
   }
+
+  // 3. No base position: refused as a FEN that cannot be read.
+  refusePosition(text, strlen(text));
   return 0;
 }
 
