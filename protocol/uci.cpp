@@ -48,7 +48,7 @@ long long readGoValue(const char* value) {
 // think runs they wait for its end.
 bool waitsForThink(const char* line) {
   return strcmp(line, "uci") == 0 || startsWith(line, "perft") || startsWith(line, "divide") ||
-         startsWith(line, "go ") || startsWithWord(line, "position") ||
+         startsWithWord(line, "go") || startsWithWord(line, "position") ||
          startsWith(line, "setoption ");
 }
 
@@ -132,6 +132,16 @@ const char* findMovesToken(const char* text) {
 // The moves after the token "moves" of a position line.
 const char* movesAfter(const char* token) { return token[5] == ' ' ? token + 6 : token + 5; }
 
+// Ends the running think as "stop" does: it plays its best move and
+// "bestmove" reports it. A stopped ponder search ends as a normal one, in
+// the position the user interface sent. An abort under way is not turned
+// into a stop.
+void stopThink() {
+  if (board->stopSearch != STOP_NONE) return;
+  board->ponderSearch = 0;
+  board->stopSearch = STOP_PLAY;
+}
+
 // The value of a "setoption" line whose option name (the text after
 // "name ") is option, in any case, followed by " value ": the text after
 // it; null for another option.
@@ -171,24 +181,19 @@ int parseUCI(char* line) {
   } else if (strcmp(line, "isready") == 0) {
     sendCommand("readyok");
   } else if (strcmp(line, "ucinewgame") == 0) {
-    // During a think: abort it; the new game is set up once it has ended.
+    // During a think: it ends with its "bestmove", as on "stop", and the
+    // line runs again, ahead of the lines after it, once the think is over.
     if (board) {
       movePonder = EmptyMove;
       if (board->computerThinking) {
-        board->stopSearch = STOP_ABORT;
-        asknewgame = 1;
+        stopThink();
+        deferCommand(line);
       } else {
         board->newGame();
       }
     }
   } else if (strcmp(line, "stop") == 0) {
-    // A stopped ponder search ends as a normal one: it plays its best move
-    // in the position the user interface sent, which "bestmove" reports.
-    // An abort under way is not turned into a stop.
-    if (board && board->computerThinking && board->stopSearch == STOP_NONE) {
-      board->ponderSearch = 0;
-      board->stopSearch = STOP_PLAY;
-    }
+    if (board && board->computerThinking) stopThink();
   } else if (strcmp(line, "ponderhit") == 0) {
     // The ponder search goes on as the real think; the forced poll applies
     // its limits at once.
@@ -204,10 +209,11 @@ int parseUCI(char* line) {
       board->divide(&board->currentNode, intAfterBlank(line), 0);
       printDivideList();
     }
-  } else if (startsWith(line, "go ")) {
+  } else if (startsWithWord(line, "go")) {
     // The whole think runs here and writes its "bestmove" before it
-    // returns. A nested command may overwrite line meanwhile. Without the
-    // user interface's position there is nothing to search: no move.
+    // returns, also for a "go" without limits. A nested command may
+    // overwrite line meanwhile. Without the user interface's position there
+    // is nothing to search: no move.
     if (board && positionRefused) {
       sendCommand("bestmove 0000");
     } else if (board) {
@@ -233,19 +239,22 @@ int parseGoUCI(char* line) {
   board->timeIncrement[BLACK] = 0;
   board->timeIncrement[WHITE] = 0;
   bool modeGiven = false;
+  bool infinite = false;
 
-  // 2. Tokens after the first blank. A value keyword reads the text after
-  //    its blank up to the next blank; the scan then resumes after the next
-  //    blank that follows the value, or, for any other token, after the next
-  //    blank that follows the token's start.
+  // 2. Tokens after the first blank, if any. A value keyword reads the text
+  //    after its blank up to the next blank; the scan then resumes after the
+  //    next blank that follows the value, or, for any other token, after the
+  //    next blank that follows the token's start. "infinite" wins over the
+  //    clock keywords of its line, before or after it; otherwise the last
+  //    mode keyword sets the mode.
   const char* p = strchr(line, ' ');
-  if (!p) return 0;
-  p++;
-  for (;;) {
+  while (p) {
+    p++;
     const char* value = nullptr;
     if (startsWith(p, "infinite")) {
       board->setEngineSearchMode(MODE_INFINITE, 0, 0);
       modeGiven = true;
+      infinite = true;
     } else if (startsWith(p, "ponder")) {
       pondernextmove = 1;
     } else if (startsWith(p, "depth ")) {
@@ -267,14 +276,14 @@ int parseGoUCI(char* line) {
     } else if (startsWith(p, "movestogo ")) {
       value = p + 10;
       board->movesToGo = static_cast<i32>(clampNumber(readGoValue(value), 0, INT_MAX));
-      board->setEngineSearchMode(MODE_CLOCK, 0, 0);
+      if (!infinite) board->setEngineSearchMode(MODE_CLOCK, 0, 0);
       modeGiven = true;
     } else if (startsWith(p, "wtime ") || startsWith(p, "btime ")) {
       value = p + 6;
       int side = p[0] == 'w' ? WHITE : BLACK;
       board->remainingTime[side] =
           static_cast<float>(clampNumber(readGoValue(value), 0, LLONG_MAX));
-      board->setEngineSearchMode(MODE_CLOCK, 0, 0);
+      if (!infinite) board->setEngineSearchMode(MODE_CLOCK, 0, 0);
       modeGiven = true;
     } else if (startsWith(p, "winc ") || startsWith(p, "binc ")) {
       value = p + 5;
@@ -282,8 +291,6 @@ int parseGoUCI(char* line) {
       board->timeIncrement[side] = static_cast<i32>(clampNumber(readGoValue(value), 0, INT_MAX));
     }
     p = strchr(value ? value : p, ' ');
-    if (!p) break;
-    p++;
   }
 
   // 3. Without a mode keyword the previous mode stays, except an infinite

@@ -1,7 +1,7 @@
 // End-to-end tests of protocol lines as user interfaces write them: tokens
 // apart by any blanks or tabs and a CR LF line end, a "position" line with
-// no base position, promotion letters in capitals, and a refused board
-// named in the reply.
+// no base position, promotion letters in capitals, a refused board named in
+// the reply, and every form of "go" answered with a move.
 #include <gtest/gtest.h>
 
 #include "tests/test_protocol_session.h"
@@ -70,6 +70,32 @@ TEST(ProtocolInputForms, AnyWhitespaceNoBasePositionCapitalPromotionNamedBoard) 
   EXPECT_EQ(words(lines[1])[1], count);
   EXPECT_EQ(lines[2], "tellusererror Illegal position: " + kEmptyBoard);
   EXPECT_TRUE(endedCleanly(w.quit()));
+}
+
+TEST(ProtocolInputForms, EveryGoIsAnsweredWithAMove) {
+  Session s;
+  s.handshake();
+  Referee r;
+  // A bare "go" thinks in the mode of the previous "go" (at first the new
+  // game's own), so that "stop" gets its move.
+  s.sendAll({"position startpos", "go", "stop"});
+  expectLegalAnswer(r, s.waitBestMove(scaled(10000)));
+  s.sendAll({"position startpos", "go depth 2"});
+  expectLegalAnswer(r, s.waitBestMove(scaled(10000)));
+  s.sendAll({"position startpos", "go "});
+  Answer a = s.waitBestMove(scaled(10000));
+  expectLegalAnswer(r, a);
+  EXPECT_EQ(lastDepth(a), 2);
+
+  // "infinite" wins over clock values on its line, before or after them.
+  for (const char* go :
+       {"go infinite wtime 100 btime 100", "go wtime 100 infinite btime 100 movestogo 1"}) {
+    s.sendAll({"position startpos", go});
+    EXPECT_TRUE(s.silentFor("bestmove", Millis(500))) << go;
+    s.send("stop");
+    expectLegalAnswer(r, s.waitBestMove(scaled(2000)));
+  }
+  EXPECT_TRUE(endedCleanly(s.quit()));
 }
 
 }  // namespace

@@ -256,7 +256,7 @@ TEST(UciProtocol, EveryLimitIsAnsweredInTimeWithALegalMove) {
   EXPECT_TRUE(endedCleanly(s.quit()));
 }
 
-TEST(UciProtocol, LinesDuringAThinkWaitForItsEndUciNewGameAbortsIt) {
+TEST(UciProtocol, LinesDuringAThinkWaitForItsEndUciNewGameStopsIt) {
   Session s;
   s.handshake();
   s.sendAll({std::string("position fen ") + kMiddlegame, "go infinite"});
@@ -281,13 +281,14 @@ TEST(UciProtocol, LinesDuringAThinkWaitForItsEndUciNewGameAbortsIt) {
   EXPECT_TRUE(s.waitFor("uciok", Millis(5000), &ids));
   EXPECT_EQ(ids, kIdentification);
 
-  // "ucinewgame" aborts a think of any kind without a move; the new game
-  // then stands.
+  // "ucinewgame" ends a think of any kind with its move, as "stop" does;
+  // the new game then stands.
   for (const char* go : {"go infinite", "go movetime 600000", "go ponder"}) {
     s.sendAll({std::string("position fen ") + kMiddlegame, go});
     pause(100);
     s.send("ucinewgame");
-    EXPECT_TRUE(s.silentFor("bestmove", Millis(300))) << go;
+    Referee middlegame(kMiddlegame);
+    expectLegalAnswer(middlegame, s.waitBestMove(scaled(1000)));
     ASSERT_TRUE(s.ready(scaled(1000)));
     s.send("go depth 3");
     Referee r;
