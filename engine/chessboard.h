@@ -149,7 +149,12 @@ public:
   void noteCapturedPiece(unsigned colour, unsigned piece);
   void dropCapturedPiece(unsigned colour);
   void clearCapturedPieces();
+  // Plays a move given in coordinate text ("e2e4", "e7e8q", the promotion
+  // letter in either case); 1 when played, 0 when refused.
   int setMoveSquare(char* text);
+  // Promotion piece of the promotion letter of a coordinate move, in either
+  // case; 0 for a character that names no promotion piece.
+  static unsigned promotionOfLetter(char letter);
   int nextMove();
   int previousMove();
   int takeBack();

@@ -35,6 +35,20 @@ int ChessBoard::recordMove(ChessMove move) {
   return 1;
 }
 
+unsigned ChessBoard::promotionOfLetter(char letter) {
+  switch (letter) {
+    case 'q':
+    case 'Q': return QUEEN;
+    case 'r':
+    case 'R': return ROOK;
+    case 'b':
+    case 'B': return BISHOP;
+    case 'n':
+    case 'N': return KNIGHT;
+    default: return 0;
+  }
+}
+
 int ChessBoard::setMoveSquare(char* text) {
   // 1-2. Four coordinates, and at most a promotion letter after them; the
   //      length is known before any character is read.
@@ -54,15 +68,13 @@ int ChessBoard::setMoveSquare(char* text) {
     Log::print("error : %d,%d -> %d,%d", fromFile, fromRank, toFile, toRank);
     return 0;
   }
-  // 3. Only lower-case promotion letters.
+  // 3. The promotion letter, in either case: user interfaces write both.
   unsigned promotion = 0;
   if (len == 5) {
-    switch (text[4]) {
-      case 'q': promotion = QUEEN; break;
-      case 'r': promotion = ROOK; break;
-      case 'b': promotion = BISHOP; break;
-      case 'n': promotion = KNIGHT; break;
-      default: Log::print("bad promotion piece"); return 0;
+    promotion = promotionOfLetter(text[4]);
+    if (!promotion) {
+      Log::print("bad promotion piece");
+      return 0;
     }
   }
   // A full record refuses the move before anything changes.

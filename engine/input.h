@@ -29,9 +29,10 @@ public:
   void waitForInput(long microseconds);
 
   // Reads the next line, blocking until it is complete or input ends. The
-  // line feed is removed (a carriage return before it stays part of the
-  // line, since commands are matched exactly); at most size - 1 characters are
-  // copied to buf, zero-terminated, and the rest of the line is dropped. A
+  // line feed is removed and the rest is delivered as sent (a carriage
+  // return before the line feed stays; the command loop drops it); at most
+  // size - 1 characters are copied to buf, zero-terminated, and the rest of
+  // the line is dropped. A
   // last line without a line end is delivered as a line. Returns the number
   // of characters copied, or -1 at the end of input (buf is then "").
   int readLine(char* buf, size_t size);

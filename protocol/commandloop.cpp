@@ -15,6 +15,7 @@
 
 #include "engine/log.h"
 #include "protocol/chessboarduci.h"
+#include "protocol/commandtext.h"
 #include "protocol/uci.h"
 #include "protocol/winboard.h"
 
@@ -112,7 +113,10 @@ int parseCommand() {
     }
   }
 
-  // 2. An empty line is ignored. Nothing else is trimmed.
+  // 2. Tokens one blank apart, whatever blanks, tabs or line end the user
+  //    interface wrote (a line kept back was put in this form when it was
+  //    read); a line of nothing else is ignored.
+  normalizeCommandLine(command);
   if (command[0] == '\0') return 1;
 
   Log::print(1, "--> '%s'", command);

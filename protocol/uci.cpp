@@ -1,7 +1,8 @@
 // The UCI command handler: identification and options, positions, limits,
 // and the think that answers "go". Commands are matched exactly and
 // case-sensitively, as a whole line or as a keyword at the start of the
-// line; their numbers follow the next blank. Option names and the values
+// line, on lines whose tokens the command loop has put one blank apart;
+// their numbers follow the next blank. Option names and the values
 // "true"/"false" are read in any case, as the protocol has them. Unknown
 // lines are ignored.
 #include "protocol/uci.h"
@@ -47,7 +48,8 @@ long long readGoValue(const char* value) {
 // think runs they wait for its end.
 bool waitsForThink(const char* line) {
   return strcmp(line, "uci") == 0 || startsWith(line, "perft") || startsWith(line, "divide") ||
-         startsWith(line, "go ") || startsWith(line, "position ") || startsWith(line, "setoption ");
+         startsWithWord(line, "go") || startsWithWord(line, "position") ||
+         startsWith(line, "setoption ");
 }
 
 // "uci": identification, a fresh engine object with the default options,
@@ -108,6 +110,38 @@ int playMoveList(const char* list) {
   }
 }
 
+// Tells the user interface that the position of a "position" line was
+// refused (text: the FEN, or whatever stands in place of the base position,
+// length characters of it); the next "go" is answered with no move.
+void refusePosition(const char* text, size_t length) {
+  Log::print("Bad FEN string !");
+  int shown = static_cast<int>(length);
+  while (shown > 0 && text[shown - 1] == ' ') shown--;
+  sendCommand("info string refused FEN: %.*s", shown, text);
+  positionRefused = true;
+}
+
+// The token "moves" in text, or null when there is none.
+const char* findMovesToken(const char* text) {
+  for (const char* p = text; (p = strstr(p, "moves")) != nullptr; p++) {
+    if ((p == text || p[-1] == ' ') && startsWithWord(p, "moves")) return p;
+  }
+  return nullptr;
+}
+
+// The moves after the token "moves" of a position line.
+const char* movesAfter(const char* token) { return token[5] == ' ' ? token + 6 : token + 5; }
+
+// Ends the running think as "stop" does: it plays its best move and
+// "bestmove" reports it. A stopped ponder search ends as a normal one, in
+// the position the user interface sent. An abort under way is not turned
+// into a stop.
+void stopThink() {
+  if (board->stopSearch != STOP_NONE) return;
+  board->ponderSearch = 0;
+  board->stopSearch = STOP_PLAY;
+}
+
 // The value of a "setoption" line whose option name (the text after
 // "name ") is option, in any case, followed by " value ": the text after
 // it; null for another option.
@@ -147,24 +181,19 @@ int parseUCI(char* line) {
   } else if (strcmp(line, "isready") == 0) {
     sendCommand("readyok");
   } else if (strcmp(line, "ucinewgame") == 0) {
-    // During a think: abort it; the new game is set up once it has ended.
+    // During a think: it ends with its "bestmove", as on "stop", and the
+    // line runs again, ahead of the lines after it, once the think is over.
     if (board) {
       movePonder = EmptyMove;
       if (board->computerThinking) {
-        board->stopSearch = STOP_ABORT;
-        asknewgame = 1;
+        stopThink();
+        deferCommand(line);
       } else {
         board->newGame();
       }
     }
   } else if (strcmp(line, "stop") == 0) {
-    // A stopped ponder search ends as a normal one: it plays its best move
-    // in the position the user interface sent, which "bestmove" reports.
-    // An abort under way is not turned into a stop.
-    if (board && board->computerThinking && board->stopSearch == STOP_NONE) {
-      board->ponderSearch = 0;
-      board->stopSearch = STOP_PLAY;
-    }
+    if (board && board->computerThinking) stopThink();
   } else if (strcmp(line, "ponderhit") == 0) {
     // The ponder search goes on as the real think; the forced poll applies
     // its limits at once.
@@ -180,10 +209,11 @@ int parseUCI(char* line) {
       board->divide(&board->currentNode, intAfterBlank(line), 0);
       printDivideList();
     }
-  } else if (startsWith(line, "go ")) {
+  } else if (startsWithWord(line, "go")) {
     // The whole think runs here and writes its "bestmove" before it
-    // returns. A nested command may overwrite line meanwhile. Without the
-    // user interface's position there is nothing to search: no move.
+    // returns, also for a "go" without limits. A nested command may
+    // overwrite line meanwhile. Without the user interface's position there
+    // is nothing to search: no move.
     if (board && positionRefused) {
       sendCommand("bestmove 0000");
     } else if (board) {
@@ -194,7 +224,7 @@ int parseUCI(char* line) {
     }
   } else if (startsWith(line, "debug ")) {
     // accepted, no effect
-  } else if (startsWith(line, "position ")) {
+  } else if (startsWithWord(line, "position")) {
     if (board) parsePosition(line);
   } else if (startsWith(line, "setoption ")) {
     if (board) parseOptionUCI(line);
@@ -209,19 +239,22 @@ int parseGoUCI(char* line) {
   board->timeIncrement[BLACK] = 0;
   board->timeIncrement[WHITE] = 0;
   bool modeGiven = false;
+  bool infinite = false;
 
-  // 2. Tokens after the first blank. A value keyword reads the text after
-  //    its blank up to the next blank; the scan then resumes after the next
-  //    blank that follows the value, or, for any other token, after the next
-  //    blank that follows the token's start.
+  // 2. Tokens after the first blank, if any. A value keyword reads the text
+  //    after its blank up to the next blank; the scan then resumes after the
+  //    next blank that follows the value, or, for any other token, after the
+  //    next blank that follows the token's start. "infinite" wins over the
+  //    clock keywords of its line, before or after it; otherwise the last
+  //    mode keyword sets the mode.
   const char* p = strchr(line, ' ');
-  if (!p) return 0;
-  p++;
-  for (;;) {
+  while (p) {
+    p++;
     const char* value = nullptr;
     if (startsWith(p, "infinite")) {
       board->setEngineSearchMode(MODE_INFINITE, 0, 0);
       modeGiven = true;
+      infinite = true;
     } else if (startsWith(p, "ponder")) {
       pondernextmove = 1;
     } else if (startsWith(p, "depth ")) {
@@ -243,14 +276,14 @@ int parseGoUCI(char* line) {
     } else if (startsWith(p, "movestogo ")) {
       value = p + 10;
       board->movesToGo = static_cast<i32>(clampNumber(readGoValue(value), 0, INT_MAX));
-      board->setEngineSearchMode(MODE_CLOCK, 0, 0);
+      if (!infinite) board->setEngineSearchMode(MODE_CLOCK, 0, 0);
       modeGiven = true;
     } else if (startsWith(p, "wtime ") || startsWith(p, "btime ")) {
       value = p + 6;
       int side = p[0] == 'w' ? WHITE : BLACK;
       board->remainingTime[side] =
           static_cast<float>(clampNumber(readGoValue(value), 0, LLONG_MAX));
-      board->setEngineSearchMode(MODE_CLOCK, 0, 0);
+      if (!infinite) board->setEngineSearchMode(MODE_CLOCK, 0, 0);
       modeGiven = true;
     } else if (startsWith(p, "winc ") || startsWith(p, "binc ")) {
       value = p + 5;
@@ -258,8 +291,6 @@ int parseGoUCI(char* line) {
       board->timeIncrement[side] = static_cast<i32>(clampNumber(readGoValue(value), 0, INT_MAX));
     }
     p = strchr(value ? value : p, ' ');
-    if (!p) break;
-    p++;
   }
 
   // 3. Without a mode keyword the previous mode stays, except an infinite
@@ -270,14 +301,13 @@ int parseGoUCI(char* line) {
 }
 
 int parsePosition(char* line) {
-  const char* text = strchr(line, ' ');
-  if (!text) return 0;
-  text++;
+  const char* blank = strchr(line, ' ');
+  const char* text = blank ? blank + 1 : "";
 
-  // 1. A FEN up to "moves ", then the moves.
-  if (startsWith(text, "fen ")) {
-    const char* fenStart = text + 4;
-    const char* moves = strstr(fenStart, "moves ");
+  // 1. A FEN up to the token "moves", then the moves.
+  if (startsWithWord(text, "fen")) {
+    const char* fenStart = text[3] == ' ' ? text + 4 : text + 3;
+    const char* moves = findMovesToken(fenStart);
     size_t length = moves ? static_cast<size_t>(moves - fenStart) : strlen(fenStart);
     char fen[VALUE_SIZE];
     if (length < sizeof fen) {
@@ -285,24 +315,23 @@ int parsePosition(char* line) {
       fen[length] = '\0';
     }
     if (length >= sizeof fen || !board->setFENPosition(fen)) {
-      Log::print("Bad FEN string !");
-      int shown = static_cast<int>(length);
-      while (shown > 0 && fenStart[shown - 1] == ' ') shown--;
-      sendCommand("info string refused FEN: %.*s", shown, fenStart);
-      positionRefused = true;
+      refusePosition(fenStart, length);
       return 0;
     }
     positionRefused = false;
-    return moves ? playMoveList(moves + 6) : 1;
+    return moves ? playMoveList(movesAfter(moves)) : 1;
   }
 
   // 2. The start position, then the moves.
-  if (startsWith(text, "startpos") && (text[8] == ' ' || text[8] == '\0')) {
+  if (startsWithWord(text, "startpos")) {
     board->setFENPosition(START_FEN);
     positionRefused = false;
-    if (text[8] == ' ' && startsWith(text + 9, "moves ")) return playMoveList(text + 15);
+    if (startsWithWord(text + 8, " moves")) return playMoveList(movesAfter(text + 9));
     return 1;
   }
+
+  // 3. No base position: refused as a FEN that cannot be read.
+  refusePosition(text, strlen(text));
   return 0;
 }
 

@@ -371,11 +371,14 @@ int cmdLevel(char* line) {
   return 1;
 }
 
+// A refused board is named in the reply, so that the user interface can
+// tell it from the boards it sends on purpose to end an analysis.
 int cmdSetboard(char* line) {
-  positionRefused = !board->setFENPosition(strchr(line, ' ') + 1);
+  char* fen = strchr(line, ' ') + 1;
+  positionRefused = !board->setFENPosition(fen);
   if (positionRefused) {
     Log::print("Bad FEN string !");
-    sendCommand("tellusererror Illegal position");
+    sendCommand("tellusererror Illegal position: %s", fen);
   }
   cancelFollowUp();
   return 1;

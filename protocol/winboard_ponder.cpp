@@ -16,14 +16,9 @@ namespace {
 // Promotion piece of a move text's fifth character: 0 for none, -1 for a
 // letter that names no promotion piece.
 int promotionOf(const char* text) {
-  switch (text[4]) {
-    case '\0': return 0;
-    case 'n': return KNIGHT;
-    case 'b': return BISHOP;
-    case 'r': return ROOK;
-    case 'q': return QUEEN;
-    default: return -1;
-  }
+  if (text[4] == '\0') return 0;
+  unsigned piece = ChessBoard::promotionOfLetter(text[4]);
+  return piece ? static_cast<int>(piece) : -1;
 }
 
 // The move text names move: same squares, same promotion piece.

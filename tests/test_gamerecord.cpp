@@ -95,16 +95,19 @@ TEST(GameRecord, CoordinateEntry) {
     EXPECT_FALSE(playMoves(*board, {text})) << text;
     EXPECT_EQ(recordState(*board), before) << text;
   }
-  // Promotions: a queen without a letter; upper case or a king refused.
+  // Promotions: a queen without a letter, a letter in either case; a king
+  // refused.
   board = boardAt("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1");
-  EXPECT_FALSE(playMoves(*board, {"b7b8Q"}));
   EXPECT_FALSE(playMoves(*board, {"b7b8k"}));
+  EXPECT_FALSE(playMoves(*board, {"b7b8K"}));
   EXPECT_FALSE(playMoves(*board, {"e1e2q"}));
   ASSERT_TRUE(playMoves(*board, {"b7b8"}));
   EXPECT_EQ(board->lastMove.promotion(), (unsigned)QUEEN);
-  board = boardAt("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1");
-  ASSERT_TRUE(playMoves(*board, {"b7b8n"}));
-  EXPECT_EQ(board->currentNode.pieceArray[sq("b8")], KNIGHT);
+  for (const char* knight : {"b7b8n", "b7b8N"}) {
+    board = boardAt("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1");
+    ASSERT_TRUE(playMoves(*board, {knight}));
+    EXPECT_EQ(board->currentNode.pieceArray[sq("b8")], KNIGHT);
+  }
   // A move into check is refused: the bishop is pinned.
   board = boardAt("4r1k1/8/8/8/8/8/4B3/4K3 w - - 0 1");
   EXPECT_FALSE(playMoves(*board, {"e2d3"}));

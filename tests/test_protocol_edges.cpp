@@ -31,7 +31,8 @@ TEST(ProtocolEdges, RefusedPositionIsToldAndGetsNoMoveUntilAGoodOne) {
   Session w;
   w.xboard();
   w.sendAll({"force", "setboard " + kRefusedFen, "go", "e2e4"});
-  EXPECT_EQ(w.ping(1), (Lines{"tellusererror Illegal position", "Illegal move: e2e4"}));
+  EXPECT_EQ(w.ping(1),
+            (Lines{"tellusererror Illegal position: " + kRefusedFen, "Illegal move: e2e4"}));
   w.sendAll({"setboard " + std::string(kStartFen), "sd 2", "go"});
   EXPECT_TRUE(r.legal(w.waitMove()));
 }

@@ -15,6 +15,10 @@ TEST(CommandText, KeywordsAndNumbersAfterABlank) {
   EXPECT_TRUE(startsWith("perft", "perft"));
   EXPECT_FALSE(startsWith("g", "go"));
   EXPECT_FALSE(startsWith("Go ", "go "));
+  // One blank between tokens, except inside an option's value (a file name).
+  char option[] = " setoption\tname Book  File value  /my  book.bin \r";
+  normalizeCommandLine(option);
+  EXPECT_STREQ(option, "setoption name Book File value /my  book.bin");
 
   const struct {
     const char* line;

@@ -49,29 +49,33 @@ TEST(UciProtocol, IdentificationExactLinesAndTheFirstLine) {
   EXPECT_EQ(Lines(lines.begin() + 1, lines.end()), kIdentification);
   // A second "uci" answers the same and leaves a working engine.
   EXPECT_EQ(s.handshake(), kIdentification);
-  // Only an exact whole line is a command: a carriage return, case and
-  // blanks count; after "uci", "xboard" is no command; a bare "go" starts
-  // nothing; the tail of a line beyond 64 KiB is dropped, not read as a line.
-  s.sendAll({"isready\r", "ISREADY", " isready", "isready ", "xboard", "go",
+  // Only a whole line is a command, whatever blanks, tabs or carriage
+  // return stand around it: case counts; after "uci", "xboard" is no
+  // command; the tail of a line beyond 64 KiB is dropped, not read as a line.
+  s.sendAll({"isready\r", "ISREADY", " isready", "isready \t", "xboard",
              std::string(65536, 'x') + "isready", std::string(200000, ' ') + "isready",
-             "position startpos moves " + std::string(70000, 'e') + " isready"});
-  EXPECT_EQ(s.linesBefore("isready", "readyok"), Lines{});
-  EXPECT_TRUE(s.silentFor("", Millis(300)));  // one "readyok" only
+             "position startpos moves " + std::string(70000, 'e') + " isready", "perft 1"});
+  Lines seen;
+  ASSERT_TRUE(s.waitFor(" 1.", Millis(10000), &seen));
+  EXPECT_EQ(Lines(seen.begin(), seen.end() - 1), Lines(3, "readyok"));  // then the perft header
+  EXPECT_TRUE(s.silentFor("", Millis(300)));                            // no other line answers
   s.sendAll({"position startpos", "go depth 2"});
   Referee r;
   expectLegalAnswer(r, s.waitBestMove(Millis(10000)));
   EXPECT_TRUE(endedCleanly(s.quit()));
   EXPECT_EQ(s.child().takeOutput(), "");  // nothing after "quit"
 
-  // Empty lines before "uci" are skipped. Any other first line ends the
-  // program quietly after its banner: a carriage return is part of the
-  // line, and case and blanks count. So does an input with no line at all.
-  auto run = runProgram("\n\nuci\nisready\nquit\n");
-  EXPECT_TRUE(endedCleanly(run.status)) << run.status.describe();
-  EXPECT_NE(run.out.find("uciok\nreadyok\n"), std::string::npos) << run.out;
-  for (const char* input : {"uci\r\nisready\n", "UCI\nisready\n", " uci\nisready\n", "hello\nuci\n",
-                            "\x01\xff\nuci\n", ""}) {
-    run = runProgram(input);
+  // Empty lines before "uci" are skipped, and so are blanks, tabs and a
+  // carriage return around it. Any other first line ends the program
+  // quietly after its banner: case counts. So does an input with no line.
+  for (const char* input : {"\n\nuci\nisready\nquit\n", "uci\r\nisready\n", " \tuci \nisready\n"}) {
+    auto run = runProgram(input);
+    EXPECT_TRUE(endedCleanly(run.status)) << run.status.describe();
+    EXPECT_NE(run.out.find("uciok\nreadyok\n"), std::string::npos) << run.out;
+  }
+  for (const char* input :
+       {"UCI\nisready\n", "u ci\nisready\n", "hello\nuci\n", "\x01\xff\nuci\n", ""}) {
+    auto run = runProgram(input);
     EXPECT_TRUE(endedCleanly(run.status)) << run.status.describe();
     EXPECT_EQ(run.out, kBanner + "\n") << "input " << input;
     EXPECT_EQ(run.err, "");
@@ -252,7 +256,7 @@ TEST(UciProtocol, EveryLimitIsAnsweredInTimeWithALegalMove) {
   EXPECT_TRUE(endedCleanly(s.quit()));
 }
 
-TEST(UciProtocol, LinesDuringAThinkWaitForItsEndUciNewGameAbortsIt) {
+TEST(UciProtocol, LinesDuringAThinkWaitForItsEndUciNewGameStopsIt) {
   Session s;
   s.handshake();
   s.sendAll({std::string("position fen ") + kMiddlegame, "go infinite"});
@@ -277,13 +281,14 @@ TEST(UciProtocol, LinesDuringAThinkWaitForItsEndUciNewGameAbortsIt) {
   EXPECT_TRUE(s.waitFor("uciok", Millis(5000), &ids));
   EXPECT_EQ(ids, kIdentification);
 
-  // "ucinewgame" aborts a think of any kind without a move; the new game
-  // then stands.
+  // "ucinewgame" ends a think of any kind with its move, as "stop" does;
+  // the new game then stands.
   for (const char* go : {"go infinite", "go movetime 600000", "go ponder"}) {
     s.sendAll({std::string("position fen ") + kMiddlegame, go});
     pause(100);
     s.send("ucinewgame");
-    EXPECT_TRUE(s.silentFor("bestmove", Millis(300))) << go;
+    Referee middlegame(kMiddlegame);
+    expectLegalAnswer(middlegame, s.waitBestMove(scaled(1000)));
     ASSERT_TRUE(s.ready(scaled(1000)));
     s.send("go depth 3");
     Referee r;

@@ -77,7 +77,7 @@ const std::vector<std::string> kHostile = {
     "isready\r",
     "stop\r",
     "QUIT",
-    " quit",
+    " quit now",
     "quitx",
     "go\tdepth 1"};
 
