@@ -12,6 +12,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "bench/book/seeded_pgn.h"
 #include "bench/book/stepwise_book.h"
@@ -194,17 +195,19 @@ TEST(BookBuilding, BookBytesOfSmallCollections) {
 }
 
 // The same book as replaying every retained sequence move by move from a
-// new game; a book loaded before keeps its moves and their statistics.
+// new game, also where positions are full (the ECO collection's first
+// moves); a book loaded before keeps its moves and their statistics.
 TEST(BookBuilding, SameBookAsTheStepwiseBuild) {
   TempDir dir;
-  const std::string pgn = dir.path + "/seeded.pgn";
+  const std::string pgn = dir.path + "/seeded.pgn", eco = "/usr/share/pgn-extract/eco.pgn";
   ASSERT_TRUE(bookbench::writeSeededPgn(pgn, 400, 40, 11));
-  for (int count : {1, 2, 5}) {
-    ASSERT_TRUE(bookbench::stepwiseBuildBook(pgn, dir.path + "/stepwise.bin", 14, count));
+  for (auto [games, depth, count] : {std::make_tuple(pgn, 14, 1), std::make_tuple(pgn, 14, 2),
+                                     std::make_tuple(pgn, 14, 5), std::make_tuple(eco, 2, 1)}) {
+    ASSERT_TRUE(bookbench::stepwiseBuildBook(games, dir.path + "/stepwise.bin", depth, count));
     auto board = newTestBoard();
-    ASSERT_EQ(board->buildOpeningBook(pgn, dir.path + "/fast.bin", 14, count), BOOK_BUILT);
+    ASSERT_EQ(board->buildOpeningBook(games, dir.path + "/fast.bin", depth, count), BOOK_BUILT);
     EXPECT_EQ(TempDir::read(dir.path + "/fast.bin"), TempDir::read(dir.path + "/stepwise.bin"))
-        << count;
+        << games << " " << count;
   }
   auto board = newTestBoard();
   const u64 start = board->currentNode.hashKey;
@@ -354,4 +357,31 @@ TEST(BookBuilding, NulSeparatorAndPromotionLetterThroughTheTool) {
                "go movetime 600000"});
   EXPECT_EQ(uci.waitBestMove(e2e::scaled(20000)).bestmove, "b7a8n");
   EXPECT_TRUE(e2e::endedCleanly(uci.quit()));
+}
+
+// A full position keeps the moves of most games: a move of more games than
+// its least played one takes the place of the last added of those, a move
+// of no more games stays out.
+TEST(BookBuilding, FullPositionKeepsTheMovesPlayedMost) {
+  std::string pgn;
+  for (const char* move : {"a3", "a4", "b3", "b4", "c3",  "c4",  "d3", "d4",  "e3", "f3",  "f4",
+                           "g3", "g4", "h3", "h4", "Na3", "Nc3", "e4", "Nf3", "e4", "Nf3", "e4"})
+    pgn += std::string("[Event \"e\"]\n1. ") + move + " *\n";
+  TempDir dir;
+  const std::string book = dir.path + "/full.bin";
+  ASSERT_EQ(buildBookTool(dir.write("full.pgn", pgn), book, 1, 1).status.code, 1);
+  auto board = newTestBoard();
+  ASSERT_EQ(board->openingBook.load(book), 1);
+  const ChessOpeningBookNode* start =
+      board->openingBook.findPositionFast(board->currentNode.hashKey);
+  ASSERT_TRUE(start);
+  std::map<std::string, u32> kept;
+  for (u32 i = 0; i < start->count; i++)
+    kept[coord(board->openingBook.movesOf(*start)[i].move)] =
+        board->openingBook.movesOf(*start)[i].games;
+  const std::map<std::string, u32> expected = {{"a2a3", 1}, {"a2a4", 1}, {"b2b3", 1}, {"b2b4", 1},
+                                               {"c2c3", 1}, {"c2c4", 1}, {"d2d3", 1}, {"d2d4", 1},
+                                               {"e2e3", 1}, {"f2f3", 1}, {"f2f4", 1}, {"g2g3", 1},
+                                               {"g2g4", 1}, {"h2h3", 1}, {"e2e4", 3}, {"g1f3", 2}};
+  EXPECT_EQ(kept, expected);
 }
