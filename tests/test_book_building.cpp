@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <map>
 #include <random>
@@ -18,6 +19,7 @@
 #include "bench/book/stepwise_book.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_board.h"
+#include "tests/support/test_paths.h"
 #include "tests/test_protocol_session.h"
 
 namespace {
@@ -76,7 +78,7 @@ TEST(BookBuilding, SequenceListOfTheScan) {
       {"[Result \"1-0\"]\n1. e4 1-0\n[Result \"*\"]\n1. d4 d5 *\n", "d4:1/0/0/0 d4.d5:1/0/0/0"},
       {"[Result \"1-0\"]\n[Result \"1/2-1/2\"]\n1. c4 c5 1/2-1/2\n", "c4:1/0/0/1 c4.c5:1/0/0/1"},
       // NAGs, comments and variations; a move straight before a bracket.
-      {"1. e4 $1 e5 2. Nf3 *\n", "e4:1/0/0/0 e4.Nf3:1/0/0/0"},
+      {"1. e4 $1 e5 2. Nf3 *\n", "e4:1/0/0/0 e4.e5:1/0/0/0"},
       {"1. e4 $1 1... e5 2. Nf3 *\n", "e4:1/0/0/0 e4.e5:1/0/0/0"},
       {"1. e4{x} (1. d4 d5) e5 *\n", "e4:1/0/0/0 e4.e5:1/0/0/0"},
       // A NAG on White's last move and "0-1" alone end their game cleanly.
@@ -357,6 +359,35 @@ TEST(BookBuilding, NulSeparatorAndPromotionLetterThroughTheTool) {
                "go movetime 600000"});
   EXPECT_EQ(uci.waitBestMove(e2e::scaled(20000)).bestmove, "b7a8n");
   EXPECT_TRUE(e2e::endedCleanly(uci.quit()));
+}
+
+// Move text as the PGN standard writes it, from one file of cases: each
+// case, and the whole file with its "%" lines, builds the book of the games
+// its "% expect" lines give in plain PGN.
+TEST(BookBuilding, StandardPgnThroughTheTool) {
+  QUARVEL_REQUIRE_DATA("pgn_standard_cases.pgn");
+  const std::string file = TempDir::read(testsupport::dataPath("pgn_standard_cases.pgn"));
+  std::vector<std::array<std::string, 3>> cases;  // name, case text, expected games
+  std::istringstream lines(file);
+  std::string all;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("% case ", 0) == 0)
+      cases.push_back({line.substr(7), "", ""});
+    else if (line.rfind("% expect ", 0) == 0)
+      for (std::string* games : {&cases.back()[2], &all})
+        *games += "[Event \"e\"]\n" + line.substr(9) + "\n";
+    else if (!cases.empty())
+      cases.back()[1] += line + "\n";
+  }
+  ASSERT_EQ(cases.size(), 8u);
+  cases.push_back({"the whole file", file, all});
+  TempDir dir;
+  auto book = [&](const std::string& pgn, const std::string& name) {
+    const std::string path = dir.path + "/" + name + ".bin";
+    EXPECT_EQ(buildBookTool(dir.write(name + ".pgn", pgn), path, 10, 1).status.code, 1);
+    return TempDir::read(path);
+  };
+  for (const auto& c : cases) EXPECT_TRUE(book(c[1], "case") == book(c[2], "expected")) << c[0];
 }
 
 // A full position keeps the moves of most games: a move of more games than
