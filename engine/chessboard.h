@@ -34,6 +34,8 @@ enum { MODE_DEPTH = 0, MODE_NODES = 1, MODE_MOVETIME = 3, MODE_CLOCK = 5, MODE_I
 extern u64 countNodes;
 // Draw score from the side to move's view.
 extern i32 contemptFactor;
+// The start position as a FEN.
+extern const char START_FEN[];
 
 class ChessBoard {
 public:
@@ -163,7 +165,7 @@ public:
   int setMove(int file, int rank);
 
   // ---- FEN (fen.cpp) ----
-  int setFENPosition(char* fen);
+  int setFENPosition(const char* fen);
   int getFENPosition(char* out);
   int reverseFENPosition(char* src, char* dst);
 

@@ -5,6 +5,8 @@
 #include "engine/bitboard.h"
 #include "engine/chessboard.h"
 
+const char START_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
 namespace {
 
 const char txtCheckFENPiecesBlack[] = "pnbrqk";
@@ -237,7 +239,7 @@ unsigned standingEnPassantFile(const u8 placement[64], unsigned side, unsigned e
 
 }  // namespace
 
-int ChessBoard::setFENPosition(char* fen) {
+int ChessBoard::setFENPosition(const char* fen) {
   // Everything is read and checked first; the engine object is touched only
   // once the whole string has been accepted.
   FenFields f;

@@ -26,8 +26,6 @@ const size_t VALUE_SIZE = 256;
 // without a mode falls back on rather than carrying an infinite search on.
 const int NEW_GAME_MOVE_TIME = 5000000;
 
-char START_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
-
 // The last "position" line was refused (its FEN or one of its moves): the
 // engine does not have the user interface's position, and answers "go"
 // with no move until a "position" line sets one up.

@@ -7,12 +7,15 @@
 // those are retained whenever it is (their game counts are at least its
 // own). So the pairs of a sequence before its last move were all offered to
 // the book already, with a shorter sequence's statistics, and offering them
-// again changes nothing: a pair keeps its first statistics and a full node
-// stays full. Each retained sequence therefore adds exactly one pair, its
-// last move from the position after the others. The build replays the tree
-// of sequences once, depth first, to find those pairs, then adds them in
-// list order; the book file is the same as that of replaying every
-// sequence move by move from a new game.
+// again changes nothing: a pair keeps its first statistics, and one that a
+// full node dropped or let go had no more games than the node's least
+// played move, a count that only grows while the node stays full, so the
+// fewer games of the longer sequence are dropped again. Each retained
+// sequence therefore adds exactly one pair, its last move from the position
+// after the others. The build replays the tree of sequences once, depth
+// first, to find those pairs, then adds them in list order; the book file
+// is the same as that of replaying every sequence move by move from a new
+// game.
 #include <algorithm>
 #include <new>
 #include <vector>

@@ -102,9 +102,10 @@ private:
 bool keyLess(const ChessOpeningBookNode& a, const ChessOpeningBookNode& b) { return a.key < b.key; }
 
 // A book read out of key order (a file edited by hand or written by another
-// tool) is sorted once. Records of one key are then merged as adding their
-// moves in file order would merge them: the first entry of a move wins and
-// a node keeps at most 16 moves.
+// tool) is sorted once. The nodes of one key, each read from consecutive
+// records, are then merged in file order by the rule of adding a move: the
+// first entry of a move wins, and a node keeps at most 16 moves, those of
+// most games.
 void putInKeyOrder(ChessOpeningBook& book) {
   // 1. Equal keys stay in file order, which is the order of their moves.
   std::sort(book.nodes.begin(), book.nodes.end(),

@@ -2,6 +2,7 @@
 // and written in bookfile.cpp.
 #include "records/openingbook.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -16,15 +17,26 @@ ChessOpeningBookNode& ChessOpeningBook::appendNode(unsigned long long key) {
 
 int ChessOpeningBook::addMove(ChessOpeningBookNode& node, ChessMove move, unsigned int games,
                               unsigned char whitePercent, unsigned char blackPercent) {
-  // 1. A move the node has keeps its first statistics; a full node drops it.
-  const ChessOpeningBookMove* held = movesOf(node);
+  // 1. A move the node has keeps its first statistics.
+  ChessOpeningBookMove* held = movesOf(node);
   for (u32 i = 0; i < node.count; i++)
     if (held[i].move == move) return 1;
+  // 2. A full node keeps the moves of most games: a move of more games
+  //    than its least played one takes that one's place, else it is
+  //    dropped. Of equally least played moves the one added last goes, so
+  //    that among equal counts the moves added first stay. The others keep
+  //    their order and the new move comes last, in the order of adding.
   if (node.count >= BOOK_MAX_MOVES) {
     Log::print("max book node reached !!!");
-    return 0;
+    u32 least = 0;
+    for (u32 i = 1; i < node.count; i++)
+      if (held[i].games <= held[least].games) least = i;
+    if (games <= held[least].games) return 0;
+    std::copy(held + least + 1, held + node.count, held + least);
+    held[node.count - 1] = ChessOpeningBookMove{move, games, whitePercent, blackPercent};
+    return 1;
   }
-  // 2. The node's moves must end the move array to grow in place. Books
+  // 3. The node's moves must end the move array to grow in place. Books
   //    are read and built one node after the other, so only a node added
   //    to out of turn moves its few entries to the end, leaving their old
   //    slots unused.

@@ -46,7 +46,8 @@ public:
   // Appends a node of the key without moves and returns it.
   ChessOpeningBookNode& appendNode(unsigned long long key);
   // Adds a move to one of the book's nodes unless the node already has it
-  // (result 1) or is full (result 0, the move is dropped).
+  // (result 1). A full node takes it in place of its least played move
+  // when it was played in more games (result 1), else drops it (result 0).
   int addMove(ChessOpeningBookNode& node, ChessMove move, unsigned int games,
               unsigned char whitePercent, unsigned char blackPercent);
   // Adds every move of a node of another book to this book's last node,

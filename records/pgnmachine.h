@@ -7,6 +7,13 @@
 //   void nagRead(const char* text);
 //   void gameEnded();                  // before the machine's own reset
 //   void feed(char c);                 // the scanner's entry for a character
+//
+// The game library's reader reads move text in its own lenient way. The
+// opening-book builder's scan reads it as the PGN standard writes it
+// (Standard): a brace comment ends at its first "}", a NAG leaves whose move
+// comes next as it was, and a tag pair lies on one line, its name ended by
+// a blank, a tab or the opening quote, its value running to the closing
+// quote with \" and \\ escapes.
 #pragma once
 
 #include <cstdio>
@@ -21,7 +28,7 @@ enum State { BETWEEN_GAMES, TAG, VARIATION, COMMENT, MOVE_TEXT, SKIP };
 // Sub-states of move text, held in the same flag as the tag's in-quotes flag.
 enum { WAIT_NUMBER = 0, WHITE_MOVE = 1, BLACK_MOVE = 2, READ_NAG = 3 };
 
-template <class Scanner, size_t TokenSize>
+template <class Scanner, size_t TokenSize, bool Standard = false>
 class Machine {
 protected:
   State state = BETWEEN_GAMES;
@@ -30,6 +37,7 @@ protected:
   int depth = 0;                     // nesting of the comment or variation
   State savedState = BETWEEN_GAMES;  // where the comment or variation began
   int savedFlag = 0;
+  int flagBeforeNag = 0;  // Standard: the sub-state a NAG returns to
   Token<TokenSize> token;
   char tagName[PGN_TAG_TEXT_MAX + 1] = "";
 
@@ -37,7 +45,12 @@ protected:
   void step(char c) {
     switch (state) {
       case BETWEEN_GAMES: betweenGames(c); break;
-      case TAG: tag(c); break;
+      case TAG:
+        if (Standard)
+          standardTag(c);
+        else
+          tag(c);
+        break;
       case VARIATION: skipped(c, '(', ')'); break;
       case COMMENT: skipped(c, '{', '}'); break;
       case MOVE_TEXT: moveText(c); break;
@@ -49,14 +62,42 @@ protected:
     state = TAG;
     flag = 0;
     token.clear();  // a tag name starts with the tag
+    if (Standard) tagName[0] = '\0';
   }
 
   void endGame() {
     self().gameEnded();
+    restart();
+  }
+
+  // Between games, as at the start of a file: whatever was open is dropped.
+  void restart() {
     token.clear();
     flag = WAIT_NUMBER;
     state = BETWEEN_GAMES;
     blackNext = false;
+    depth = 0;
+  }
+
+  // The token is complete: a NAG, a result or a move, by sub-state.
+  void endToken() {
+    if (flag == READ_NAG) {
+      self().nagRead(token.text);
+      flag = Standard ? flagBeforeNag : WAIT_NUMBER;
+    } else if (isResult(token.text)) {
+      endGame();
+    } else if ((flag == WHITE_MOVE || flag == BLACK_MOVE) && !token.empty()) {
+      if (flag == WHITE_MOVE) {
+        flag = BLACK_MOVE;
+      } else {
+        flag = WAIT_NUMBER;
+        blackNext = false;
+      }
+      char text[PGN_MOVE_TEXT_MAX + 1];
+      copyBounded(text, token.text, PGN_MOVE_TEXT_MAX);
+      self().moveRead(text);
+    }
+    token.clear();
   }
 
 private:
@@ -103,9 +144,42 @@ private:
     }
   }
 
-  // Inside a comment or a variation only its own kind of bracket counts.
+  // A tag pair as the standard writes it; flag 0 outside the quotes, 1
+  // inside, 2 after a backslash there. A line end leaves the tag: a value
+  // never closed is dropped, and the line after it is read afresh.
+  void standardTag(char c) {
+    if (c == '\n' || c == '\r') {
+      state = BETWEEN_GAMES;
+      flag = 0;
+    } else if (flag == 2) {
+      token.add(c);
+      flag = 1;
+    } else if (flag == 1 && c == '\\') {
+      flag = 2;
+    } else if (flag == 1 && c == '"') {
+      char value[PGN_TAG_TEXT_MAX + 1];
+      copyBounded(value, token.text, PGN_TAG_TEXT_MAX);
+      self().tagValue(tagName, value);
+      token.clear();
+      flag = 0;
+    } else if (flag == 1) {
+      token.add(c);
+    } else if (c == ']') {
+      state = BETWEEN_GAMES;
+    } else if (c == ' ' || c == '\t' || c == '"') {
+      if (!token.empty()) copyBounded(tagName, token.text, PGN_TAG_TEXT_MAX);
+      token.clear();
+      if (c == '"') flag = 1;
+    } else {
+      token.add(c);
+    }
+  }
+
+  // Inside a comment or a variation only its own kind of bracket counts;
+  // in Standard text comments do not nest.
   void skipped(char c, char opening, char closing) {
-    if (c == opening) {
+    const bool nests = opening == '(' || !Standard;
+    if (c == opening && nests) {
       depth++;
     } else if (c == closing && --depth == 0) {
       token.clear();
@@ -115,7 +189,14 @@ private:
   }
 
   void moveText(char c) {
-    if (c == '$') {
+    if (c == '$' && Standard) {
+      // A move written straight before the NAG ends with it; the NAG then
+      // returns to the sub-state the move left.
+      endToken();
+      if (state != MOVE_TEXT) return;
+      flagBeforeNag = flag;
+      flag = READ_NAG;
+    } else if (c == '$') {
       if (flag == BLACK_MOVE) blackNext = true;
       flag = READ_NAG;
     } else if (endsToken(c)) {
@@ -136,27 +217,6 @@ private:
     } else {
       token.add(c);
     }
-  }
-
-  // The token is complete: a NAG, a result or a move, by sub-state.
-  void endToken() {
-    if (flag == READ_NAG) {
-      self().nagRead(token.text);
-      flag = WAIT_NUMBER;
-    } else if (isResult(token.text)) {
-      endGame();
-    } else if ((flag == WHITE_MOVE || flag == BLACK_MOVE) && !token.empty()) {
-      if (flag == WHITE_MOVE) {
-        flag = BLACK_MOVE;
-      } else {
-        flag = WAIT_NUMBER;
-        blackNext = false;
-      }
-      char text[PGN_MOVE_TEXT_MAX + 1];
-      copyBounded(text, token.text, PGN_MOVE_TEXT_MAX);
-      self().moveRead(text);
-    }
-    token.clear();
   }
 };
 

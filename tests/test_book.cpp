@@ -94,6 +94,15 @@ TEST(Book, AddingMovesAndTheWeightedProbe) {
     for (u32 i = 0; i < 16 - n; i++)
       EXPECT_EQ(nodeBook.movesOf(nodeBook.nodes[n])[i].move, ChessMove(n ? 6 + i : 5 + i));
   }
+  // A full node takes a move of more games than its least played one in
+  // place of the last added of those, and appends it; a tie drops it.
+  EXPECT_EQ(nodeBook.addMove(nodeBook.nodes[0], ChessMove(98), 2, 0, 0), 1);
+  EXPECT_EQ(nodeBook.addMove(nodeBook.nodes[0], ChessMove(97), 4, 0, 0), 1);
+  EXPECT_EQ(nodeBook.addMove(nodeBook.nodes[0], ChessMove(96), 2, 0, 0), 1);
+  EXPECT_EQ(nodeBook.addMove(nodeBook.nodes[0], ChessMove(95), 1, 0, 0), 0);
+  std::vector<u32> kept;
+  for (u32 i = 0; i < 16; i++) kept.push_back(nodeBook.movesOf(nodeBook.nodes[0])[i].move);
+  EXPECT_EQ(kept, std::vector<u32>({5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 98, 97, 96}));
 
   // Keys added in ascending unsigned order, the largest with the top bit.
   ChessOpeningBook book;
@@ -185,7 +194,8 @@ TEST_F(BookFile, LoadMergesRepeatedKeysLikeAddingMoves) {
   // Version 2, keys 5, 3, 9 (no moves), 5 again with a repeated move of
   // other statistics, then 3 twice with ten moves each: the records of a
   // key merge in file order, the first entry of a move wins and a node
-  // keeps 16 moves; the nodes are put in key order, so that all are found.
+  // keeps the 16 moves of most games; the nodes are put in key order, so
+  // that all are found.
   std::vector<u8> bytes = {'B', 'O', 'O', 'K', 0x02, 0, 0, 0, 6, 0, 0, 0};
   auto node = [&](u8 key, std::vector<u8> moves, u8 games) {
     bytes.insert(bytes.end(), {key, 0, 0, 0, 0, 0, 0, 0, (u8)moves.size(), 0, 0, 0});
@@ -203,9 +213,9 @@ TEST_F(BookFile, LoadMergesRepeatedKeysLikeAddingMoves) {
   ASSERT_EQ(book.nodes.size(), 2u);
   EXPECT_EQ(book.nodes[0].key, 3u);
   EXPECT_EQ(book.nodes[1].key, 5u);
-  const u32 expected[2][16] = {{7, 20, 21, 22, 23, 24, 25, 26, 27, 28, 30, 31, 32, 33, 34, 35},
+  const u32 expected[2][16] = {{20, 21, 22, 23, 24, 25, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39},
                                {1, 2, 4}};
-  const u32 games[2][16] = {{1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3}, {1, 1, 9}};
+  const u32 games[2][16] = {{2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}, {1, 1, 9}};
   for (u32 n = 0; n < 2; n++) {
     ASSERT_EQ(book.nodes[n].count, n ? 3u : 16u);
     for (u32 i = 0; i < book.nodes[n].count; i++) {

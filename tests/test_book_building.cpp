@@ -7,16 +7,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <map>
 #include <random>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "bench/book/seeded_pgn.h"
 #include "bench/book/stepwise_book.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_board.h"
+#include "tests/support/test_paths.h"
 #include "tests/test_protocol_session.h"
 
 namespace {
@@ -75,7 +78,7 @@ TEST(BookBuilding, SequenceListOfTheScan) {
       {"[Result \"1-0\"]\n1. e4 1-0\n[Result \"*\"]\n1. d4 d5 *\n", "d4:1/0/0/0 d4.d5:1/0/0/0"},
       {"[Result \"1-0\"]\n[Result \"1/2-1/2\"]\n1. c4 c5 1/2-1/2\n", "c4:1/0/0/1 c4.c5:1/0/0/1"},
       // NAGs, comments and variations; a move straight before a bracket.
-      {"1. e4 $1 e5 2. Nf3 *\n", "e4:1/0/0/0 e4.Nf3:1/0/0/0"},
+      {"1. e4 $1 e5 2. Nf3 *\n", "e4:1/0/0/0 e4.e5:1/0/0/0"},
       {"1. e4 $1 1... e5 2. Nf3 *\n", "e4:1/0/0/0 e4.e5:1/0/0/0"},
       {"1. e4{x} (1. d4 d5) e5 *\n", "e4:1/0/0/0 e4.e5:1/0/0/0"},
       // A NAG on White's last move and "0-1" alone end their game cleanly.
@@ -194,17 +197,19 @@ TEST(BookBuilding, BookBytesOfSmallCollections) {
 }
 
 // The same book as replaying every retained sequence move by move from a
-// new game; a book loaded before keeps its moves and their statistics.
+// new game, also where positions are full (the ECO collection's first
+// moves); a book loaded before keeps its moves and their statistics.
 TEST(BookBuilding, SameBookAsTheStepwiseBuild) {
   TempDir dir;
-  const std::string pgn = dir.path + "/seeded.pgn";
+  const std::string pgn = dir.path + "/seeded.pgn", eco = "/usr/share/pgn-extract/eco.pgn";
   ASSERT_TRUE(bookbench::writeSeededPgn(pgn, 400, 40, 11));
-  for (int count : {1, 2, 5}) {
-    ASSERT_TRUE(bookbench::stepwiseBuildBook(pgn, dir.path + "/stepwise.bin", 14, count));
+  for (auto [games, depth, count] : {std::make_tuple(pgn, 14, 1), std::make_tuple(pgn, 14, 2),
+                                     std::make_tuple(pgn, 14, 5), std::make_tuple(eco, 2, 1)}) {
+    ASSERT_TRUE(bookbench::stepwiseBuildBook(games, dir.path + "/stepwise.bin", depth, count));
     auto board = newTestBoard();
-    ASSERT_EQ(board->buildOpeningBook(pgn, dir.path + "/fast.bin", 14, count), BOOK_BUILT);
+    ASSERT_EQ(board->buildOpeningBook(games, dir.path + "/fast.bin", depth, count), BOOK_BUILT);
     EXPECT_EQ(TempDir::read(dir.path + "/fast.bin"), TempDir::read(dir.path + "/stepwise.bin"))
-        << count;
+        << games << " " << count;
   }
   auto board = newTestBoard();
   const u64 start = board->currentNode.hashKey;
@@ -354,4 +359,60 @@ TEST(BookBuilding, NulSeparatorAndPromotionLetterThroughTheTool) {
                "go movetime 600000"});
   EXPECT_EQ(uci.waitBestMove(e2e::scaled(20000)).bestmove, "b7a8n");
   EXPECT_TRUE(e2e::endedCleanly(uci.quit()));
+}
+
+// Move text as the PGN standard writes it, from one file of cases: each
+// case, and the whole file with its "%" lines, builds the book of the games
+// its "% expect" lines give in plain PGN.
+TEST(BookBuilding, StandardPgnThroughTheTool) {
+  QUARVEL_REQUIRE_DATA("pgn_standard_cases.pgn");
+  const std::string file = TempDir::read(testsupport::dataPath("pgn_standard_cases.pgn"));
+  std::vector<std::array<std::string, 3>> cases;  // name, case text, expected games
+  std::istringstream lines(file);
+  std::string all;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("% case ", 0) == 0)
+      cases.push_back({line.substr(7), "", ""});
+    else if (line.rfind("% expect ", 0) == 0)
+      for (std::string* games : {&cases.back()[2], &all})
+        *games += "[Event \"e\"]\n" + line.substr(9) + "\n";
+    else if (!cases.empty())
+      cases.back()[1] += line + "\n";
+  }
+  ASSERT_EQ(cases.size(), 8u);
+  cases.push_back({"the whole file", file, all});
+  TempDir dir;
+  auto book = [&](const std::string& pgn, const std::string& name) {
+    const std::string path = dir.path + "/" + name + ".bin";
+    EXPECT_EQ(buildBookTool(dir.write(name + ".pgn", pgn), path, 10, 1).status.code, 1);
+    return TempDir::read(path);
+  };
+  for (const auto& c : cases) EXPECT_TRUE(book(c[1], "case") == book(c[2], "expected")) << c[0];
+}
+
+// A full position keeps the moves of most games: a move of more games than
+// its least played one takes the place of the last added of those, a move
+// of no more games stays out.
+TEST(BookBuilding, FullPositionKeepsTheMovesPlayedMost) {
+  std::string pgn;
+  for (const char* move : {"a3", "a4", "b3", "b4", "c3",  "c4",  "d3", "d4",  "e3", "f3",  "f4",
+                           "g3", "g4", "h3", "h4", "Na3", "Nc3", "e4", "Nf3", "e4", "Nf3", "e4"})
+    pgn += std::string("[Event \"e\"]\n1. ") + move + " *\n";
+  TempDir dir;
+  const std::string book = dir.path + "/full.bin";
+  ASSERT_EQ(buildBookTool(dir.write("full.pgn", pgn), book, 1, 1).status.code, 1);
+  auto board = newTestBoard();
+  ASSERT_EQ(board->openingBook.load(book), 1);
+  const ChessOpeningBookNode* start =
+      board->openingBook.findPositionFast(board->currentNode.hashKey);
+  ASSERT_TRUE(start);
+  std::map<std::string, u32> kept;
+  for (u32 i = 0; i < start->count; i++)
+    kept[coord(board->openingBook.movesOf(*start)[i].move)] =
+        board->openingBook.movesOf(*start)[i].games;
+  const std::map<std::string, u32> expected = {{"a2a3", 1}, {"a2a4", 1}, {"b2b3", 1}, {"b2b4", 1},
+                                               {"c2c3", 1}, {"c2c4", 1}, {"d2d3", 1}, {"d2d4", 1},
+                                               {"e2e3", 1}, {"f2f3", 1}, {"f2f4", 1}, {"g2g3", 1},
+                                               {"g2g4", 1}, {"h2h3", 1}, {"e2e4", 3}, {"g1f3", 2}};
+  EXPECT_EQ(kept, expected);
 }
