@@ -160,7 +160,7 @@ inline void OpeningScanner::read(char c) {
   //    "(" and "[" mean nothing. The line end itself is read.
   if (lineComment && !lineStart) return;
   lineComment = false;
-  const bool inBraces = state == pgn::SKIP ? skippedComment : state == pgn::COMMENT;
+  const bool inBraces = state == pgn::SKIP ? skippedComment : inBraceComment();
   if ((first && c == '%') || (c == ';' && !inBraces && state != pgn::TAG)) {
     if (state == pgn::MOVE_TEXT) endToken();  // a move written straight before ";"
     lineComment = true;

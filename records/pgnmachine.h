@@ -27,6 +27,8 @@ enum State { BETWEEN_GAMES, TAG, VARIATION, COMMENT, MOVE_TEXT, SKIP };
 
 // Sub-states of move text, held in the same flag as the tag's in-quotes flag.
 enum { WAIT_NUMBER = 0, WHITE_MOVE = 1, BLACK_MOVE = 2, READ_NAG = 3 };
+// The flag inside a variation of Standard text: in a brace comment there.
+enum { IN_VARIATION_COMMENT = 1 };
 
 template <class Scanner, size_t TokenSize, bool Standard = false>
 class Machine {
@@ -63,6 +65,11 @@ protected:
     flag = 0;
     token.clear();  // a tag name starts with the tag
     if (Standard) tagName[0] = '\0';
+  }
+
+  // In a brace comment, where no bracket but "}" means anything.
+  bool inBraceComment() const {
+    return state == COMMENT || (Standard && state == VARIATION && flag == IN_VARIATION_COMMENT);
   }
 
   void endGame() {
@@ -107,6 +114,7 @@ private:
     depth++;
     savedState = state;
     savedFlag = flag;
+    flag = 0;
     state = inner;
   }
 
@@ -176,8 +184,19 @@ private:
   }
 
   // Inside a comment or a variation only its own kind of bracket counts;
-  // in Standard text comments do not nest.
+  // in Standard text comments do not nest, and a brace comment inside a
+  // variation hides its brackets from it.
   void skipped(char c, char opening, char closing) {
+    if (Standard && opening == '(') {
+      if (flag == IN_VARIATION_COMMENT) {
+        if (c == '}') flag = 0;
+        return;
+      }
+      if (c == '{') {
+        flag = IN_VARIATION_COMMENT;
+        return;
+      }
+    }
     const bool nests = opening == '(' || !Standard;
     if (c == opening && nests) {
       depth++;
@@ -199,7 +218,7 @@ private:
     } else if (c == '$') {
       if (flag == BLACK_MOVE) blackNext = true;
       flag = READ_NAG;
-    } else if (endsToken(c)) {
+    } else if (endsToken(c) || (Standard && c == '\t')) {
       endToken();
     } else if (c == '.') {
       if (flag == WAIT_NUMBER) flag = blackNext ? BLACK_MOVE : WHITE_MOVE;

@@ -379,7 +379,7 @@ TEST(BookBuilding, StandardPgnThroughTheTool) {
     else if (!cases.empty())
       cases.back()[1] += line + "\n";
   }
-  ASSERT_EQ(cases.size(), 8u);
+  ASSERT_EQ(cases.size(), 9u);
   cases.push_back({"the whole file", file, all});
   TempDir dir;
   auto book = [&](const std::string& pgn, const std::string& name) {
