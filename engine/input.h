@@ -32,9 +32,9 @@ public:
   // line feed is removed and the rest is delivered as sent (a carriage
   // return before the line feed stays; the command loop drops it); at most
   // size - 1 characters are copied to buf, zero-terminated, and the rest of
-  // the line is dropped. A
-  // last line without a line end is delivered as a line. Returns the number
-  // of characters copied, or -1 at the end of input (buf is then "").
+  // the line is dropped. A last line without a line end is delivered as a
+  // line. Returns the number of characters copied, or -1 at the end of
+  // input (buf is then "").
   int readLine(char* buf, size_t size);
 
   // Forgets what was buffered and any end of input seen, for a descriptor

@@ -76,8 +76,8 @@ public:
   void feed(char c) {
     // Most of a file is the rest of games already collected, where away
     // from a line start only line ends, braces and ";" change anything.
-    if (state == pgn::SKIP && !lineStart && held.empty() && c != '\n' && c != '\r' && c != '{' &&
-        c != '}' && c != ';')
+    if (state == pgn::SKIP && !lineStart && held.empty() && !isLineEnd(c) && c != '{' && c != '}' &&
+        c != ';')
       return;
     if (!held.empty()) {
       hold(c);
